@@ -1,0 +1,42 @@
+// The collection database: titles and the CRCs of their files, read from the
+// profile's DAT file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "run/options.h"
+
+// One title. Text fields hold at most their limits: name 100, publisher 30,
+// crack note 10, crack name 20 characters.
+struct DatRecord {
+  uint16_t crcCount = 0;
+  uint16_t date = 0;  // 0: none
+  uint8_t have = 0;   // 1: present (have file, or found in this run)
+  std::string name;
+  std::string publisher;
+  std::string crackNote;
+  std::string crackName;
+  std::vector<uint32_t> crcs;  // ascending, crcCount entries
+};
+
+constexpr uint32_t kDatSlots = 6000;
+
+// Titles are slots 1 .. recordCount - 1; slot recordCount is the end marker.
+struct Database {
+  std::string datVersion;
+  std::vector<DatRecord> records;  // kDatSlots slots while loaded, else empty
+  uint32_t recordCount = 0;
+};
+
+// The run's database.
+Database& TheDatabase();
+
+// Loads the profile's DAT file, then its have file. Returns recordCount
+// (titles + 1), or 0 when the file cannot be opened or holds no version line.
+uint32_t LoadDat(Database& db, const SystemProfile& profile);
+
+// Reads one field ended by `separator`, a line feed or the end of the file.
+void ReadField(FILE* file, char separator, std::string* field, uint32_t limit);

@@ -1,0 +1,14 @@
+// Identifying a title by the multiset of its files' CRCs.
+#pragma once
+
+#include <cstdint>
+
+#include "database/dat.h"
+#include "run/crc32.h"
+
+// Sorts `query` ascending and returns the index of the first title with the
+// same sorted list, or 0.
+uint32_t FindRecordIndex(const Database& db, CrcSet& query);
+
+// The same search, giving the title's record or nullptr.
+DatRecord* FindRecord(Database& db, CrcSet& query);

@@ -1,0 +1,51 @@
+// The operating-system services Dewmop needs, behind one small interface.
+// This is the only part of the program that talks to the OS directly.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+constexpr char kSeparator = '/';
+
+// The process's current directory, without a trailing separator.
+bool CurrentDirectory(std::string* out);
+
+struct DirEntry {
+  std::string name;
+  bool is_directory = false;
+};
+
+// True when `name` matches the wildcard `pattern` ('*' any run, '?' one
+// character), ignoring ASCII case. "*.*" matches every name, dotted or not.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+// The entries of `directory` whose names match `pattern`, in the order the
+// OS lists them ("." and ".." included, as a directory search yields them).
+// False when the directory cannot be read.
+bool ListDirectory(const std::string& directory, const std::string& pattern,
+                   std::vector<DirEntry>* out);
+
+// True when a file or directory of that path exists.
+bool PathExists(const std::string& path);
+
+bool MakeDirectory(const std::string& path);
+
+// Moves or renames `from` to `to`; fails, touching nothing, when `to` exists.
+bool MoveNoReplace(const std::string& from, const std::string& to);
+
+// Replaces `path` with `bytes` so that a crash or a failure leaves either the
+// old file or the new one, never a torn one. On failure `error` says why.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string* error);
+
+// The console key test. While a watch is on and standard input is a
+// terminal, one key press counts without Enter and is left unread. The first
+// SIGINT or SIGTERM also counts as a key press; a second ends the process at
+// once. The terminal is restored by StopKeyWatch and on every way out.
+void StartKeyWatch();
+bool KeyWaiting();
+void StopKeyWatch();
+
+}  // namespace platform

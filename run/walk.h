@@ -1,0 +1,40 @@
+// The directory walk: hands the files of a directory that match one pattern
+// to a per-file operation, one level of subdirectories first, and lets a key
+// press stop the run between two files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "run/options.h"
+
+// Audits one file: (bare name, directory ending in the separator, flags).
+// 0 asks the walk to stop the whole run.
+using PerFileOperation =
+    std::function<uint32_t(const std::string& name, const std::string& directory,
+                           RunFlags flags)>;
+
+class DirectoryWalker {
+ public:
+  // `keyWaiting` tells, without consuming it, whether a key press waits.
+  explicit DirectoryWalker(std::function<bool()> keyWaiting);
+
+  // Walks `directory` (ending in the separator) for `pattern`; returns the
+  // number of files handed on for which `perFile` returned non-zero.
+  uint32_t WalkDirectory(const std::string& directory,
+                         const PerFileOperation& perFile,
+                         const std::string& pattern, RunFlags flags);
+
+  // Set once by a key press or a 0 from the per-file operation; never cleared.
+  bool StopRequested() const { return stop_requested_; }
+
+ private:
+  void WalkSubdirectories(const std::string& directory,
+                          const PerFileOperation& perFile,
+                          const std::string& pattern, RunFlags flags);
+  bool CancelledByKey();
+
+  std::function<bool()> key_waiting_;
+  bool stop_requested_ = false;
+};

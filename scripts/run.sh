@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds Dewmop and runs it with the given arguments.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build" >/dev/null
+cmake --build "$root/build" -j"$(nproc)" --target dewmop >/dev/null
+if [ $# -eq 0 ]; then
+  exec "$root/build/dewmop"
+fi
+exec "$root/build/dewmop" "$@"
