@@ -76,6 +76,13 @@ void UnloadDat(Database& db, const SystemProfile& profile) {
   db.recordCount = 0;
 }
 
+std::string DatVersionNumber(unsigned r) {
+  // The first, third and fourth digits of r written as "%04u".
+  char digits[16];
+  snprintf(digits, sizeof digits, "%04u", r);
+  return std::string{digits[0], '.', digits[2], digits[3]};
+}
+
 const std::string& DatVersion(Database& db, const SystemProfile& profile) {
   if (!db.datVersion.empty()) return db.datVersion;
   std::string base = profile.dat_file;
@@ -83,9 +90,6 @@ const std::string& DatVersion(Database& db, const SystemProfile& profile) {
   if (dot != std::string::npos) base.resize(dot);
   std::minstd_rand random(static_cast<unsigned>(time(nullptr)));
   unsigned r = std::uniform_int_distribution<unsigned>(0, 32767)(random);
-  // The first, third and fourth digits of " %04u" make the number d.dd.
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04u", r);
-  db.datVersion = base + ' ' + digits[0] + '.' + digits[2] + digits[3] + '\n';
+  db.datVersion = base + ' ' + DatVersionNumber(r) + '\n';
   return db.datVersion;
 }
