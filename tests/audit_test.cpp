@@ -24,6 +24,12 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// Line `n` of the text, or "" when it has fewer lines.
+std::string LineOf(const std::string& text, size_t n) {
+  std::vector<std::string> lines = Lines(text);
+  return n < lines.size() ? lines[n] : "";
+}
+
 std::vector<std::string> FilesUnder(const std::string& folder) {
   std::vector<std::string> names;
   for (auto& entry : std::filesystem::recursive_directory_iterator(folder))
@@ -99,7 +105,7 @@ TEST_F(AuditTest, ArchiveEntriesByExtensionAndByContent) {
   WriteFile(dir / "tune.prg", Prg(kC));
   MakeZip(dir / "mixed.zip", dir.path(), {"readme.txt", "disk", "tune.prg"});
   RunResult run = RunDewmop({"-cc", "-d", "mixed.zip"}, dir.path());
-  EXPECT_EQ(Dump("mixed.zip", {Prg(kB), Prg(kC)}), Lines(run.out)[1]);
+  EXPECT_EQ(Dump("mixed.zip", {Prg(kB), Prg(kC)}), LineOf(run.out, 1));
   EXPECT_NE(std::string::npos, run.err.find("Wrn: disk has no extension in zipfile mixed.zip\n"));
   EXPECT_EQ(std::string::npos, run.err.find("readme"));
   EXPECT_NE(std::string::npos, run.err.find("\nUnloading Data\n"))
@@ -120,9 +126,9 @@ TEST_F(AuditTest, ExtensionsMatchByPrefix) {
   MakeD64(dir / "game.d6", {kA});
   WriteFile(dir / "tune.prg", Prg(kC));
   MakeZip(dir / "game.zipped", dir.path(), {"tune.prg"});
-  EXPECT_EQ(Dump("game.d6", {kA}), Lines(RunDewmop({"-cc", "-d", "game.d6"}, dir.path()).out)[1]);
+  EXPECT_EQ(Dump("game.d6", {kA}), LineOf(RunDewmop({"-cc", "-d", "game.d6"}, dir.path()).out, 1));
   EXPECT_EQ(Dump("game.zipped", {Prg(kC)}),
-            Lines(RunDewmop({"-cc", "-d", "game.zipped"}, dir.path()).out)[1]);
+            LineOf(RunDewmop({"-cc", "-d", "game.zipped"}, dir.path()).out, 1));
 }
 
 TEST_F(AuditTest, DamagedImageCountsAsOneWholeImageCrc) {
@@ -134,7 +140,7 @@ TEST_F(AuditTest, DamagedImageCountsAsOneWholeImageCrc) {
   image[offset * 256] = 41;
   WriteFile(dir / "broken.d64", image);
   RunResult run = RunDewmop({"-cc", "-d"}, dir.path());
-  EXPECT_EQ(Dump("broken.d64", {image}), Lines(run.out)[1]);
+  EXPECT_EQ(Dump("broken.d64", {image}), LineOf(run.out, 1));
   EXPECT_NE(std::string::npos, run.err.find("\nErr: Bad T/S link, file is truncated\n"));
 }
 
