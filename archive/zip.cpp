@@ -2,7 +2,6 @@
 // loading the central directory and walking its entries.
 #include "archive/zip.h"
 
-#include <climits>
 #include <cstring>
 #include <new>
 
@@ -134,7 +133,6 @@ std::unique_ptr<ZipArchive> ZipOpen(const std::string& path) {
   if (!IsSingleVolume(*archive)) return fail(kZipUnsupported);
   const char* explanation;
   if (!LoadCentralDirectory(*archive, &explanation)) return fail(explanation);
-  archive->cursor = 0;
   return archive;
 }
 

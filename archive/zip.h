@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 // The current central-directory entry, decoded.
 struct ZipEntry {
@@ -40,8 +39,9 @@ struct ZipArchive {
   std::string path;
   std::unique_ptr<FILE, FileCloser> stream;
   int32_t file_size = 0;
-  // The record and every byte after it. Both buffers have lengths taken from
-  // the file, so they are allocated with nothrow rather than as vectors.
+  // The record and every byte after it. This buffer and the central
+  // directory have lengths taken from the file, so they are allocated with
+  // nothrow rather than as vectors.
   std::unique_ptr<uint8_t[]> ecd;
   uint32_t ecd_length = 0;
   std::unique_ptr<uint8_t[]> central_directory;  // directory_size bytes
