@@ -83,6 +83,18 @@ TEST(CImageD64, EntryUnderTheCursorIsMeasuredWhenTheDirectoryRunsOut) {
   EXPECT_EQ(0u, listing.flags);
 }
 
+// When the first entry is unusable, the entry found for it is measured twice,
+// and its messages come twice.
+TEST(CImageD64, FirstUsableEntryFoundLaterIsMeasuredTwice) {
+  D64Builder disk;
+  File loop = AddFile(disk, 1, 0x82, 300, 1);
+  disk.Link(loop.chain[1], loop.chain[0].track, loop.chain[0].sector);
+  Listing listing = ListD64(disk.bytes);
+  EXPECT_TRUE(listing.files.empty());
+  EXPECT_EQ(IMGERR_TOO_BIG | IMGERR_NO_FILES, listing.flags);
+  EXPECT_EQ("\nErr: File exceeds disk size\n\nErr: File exceeds disk size\n", listing.err);
+}
+
 TEST(CImageD64, DirectoryThatLoopsIsCutAfter144Steps) {
   D64Builder disk;
   Bytes file = AddFile(disk, 0, 0x82, 300, 1).data;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 
 #include "images/crt.h"
@@ -17,8 +16,8 @@
 namespace {
 
 ImageType Identify(const std::string& start, uint32_t size = 100) {
-  Bytes image(std::max<size_t>(size, start.size()));
-  std::memcpy(image.data(), start.data(), start.size());
+  Bytes image(start.begin(), start.end());
+  image.resize(std::max<size_t>(size, start.size()));
   return IdentifyImageC64(image.data(), size);
 }
 

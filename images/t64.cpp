@@ -35,8 +35,8 @@ uint32_t CImageT64::data_offset(const uint8_t* slot) const {
   return slot == nullptr ? 0 : ReadLe32(slot + 8);
 }
 
-// The first entry is taken as it stands, whatever its data offset, unless it
-// would have to be skipped as a later entry would.
+// Unlike later entries, the first is not tested against the image size; it
+// gets only the past-the-end test and the skip of data offsets 0 and 1.
 void CImageT64::rewind() {
   entry_index = 1;
   entry = entry_at(1);
