@@ -80,13 +80,6 @@ TEST(CreateImageC64, ExtensionWinsOverContent) {
   EXPECT_TRUE(Is<CImageCRT>(CreateImageC64(-1, cartridge.data(), size)));
 }
 
-TEST(CreateImageAmiga, NoReaderYet) {
-  Bytes image(1000);
-  for (ImageType type : {-1, 0, 1, 2, 3}) {
-    EXPECT_EQ(nullptr, CreateImageAmiga(type, image.data(), 1000));
-  }
-}
-
 // Whatever the bytes, a reader yields only bytes inside the image (or inside
 // the D64 reader's own buffer of the image's size) and comes to an end.
 TEST(CreateImageC64, EveryReaderIsSafeOnDamagedImages) {
