@@ -56,11 +56,12 @@ rss=$(awk -F: '/Maximum resident set size/ { print $2 + 0 }' "$cache/time.txt")
 
 # results.csv: command,mean,stddev,median,user,system,min,max
 awk -F, -v rss="$rss" '
-  NR > 1 { median[$1] = $4 }
+  NR > 1 { median[$1] = $4; cpu[$1] = $5 + $6 }
   END {
     printf "medians: dewmop %.3f s, unzip %.3f s, 7z %.3f s\n", median["dewmop"], median["unzip"], median["7z"]
     du = median["dewmop"] / median["unzip"]; d7 = median["dewmop"] / median["7z"]
     printf "dewmop/unzip %.2f (goal <= 0.60: %s)\n", du, du <= 0.6 ? "met" : "NOT met"
     printf "dewmop/7z    %.2f (goal <= 0.80: %s)\n", d7, d7 <= 0.8 ? "met" : "NOT met"
+    printf "CPU time (user + system, means): dewmop/unzip %.2f, dewmop/7z %.2f\n", cpu["dewmop"] / cpu["unzip"], cpu["dewmop"] / cpu["7z"]
     printf "dewmop peak RSS %.1f MiB (goal < 16: %s)\n", rss / 1024, rss < 16384 ? "met" : "NOT met"
   }' "$cache/results.csv"
