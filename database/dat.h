@@ -38,5 +38,13 @@ Database& TheDatabase();
 // (titles + 1), or 0 when the file cannot be opened or holds no version line.
 uint32_t LoadDat(Database& db, const SystemProfile& profile);
 
-// Reads one field ended by `separator`, a line feed or the end of the file.
+// Reads one field ended by `separator`, a line feed or the end of the file;
+// the ending character is consumed. A field longer than `limit` is reported
+// and kept to its first `limit` + 1 characters.
 void ReadField(FILE* file, char separator, std::string* field, uint32_t limit);
+
+// A date or CRC-count field: a signed decimal number, kept modulo 65536.
+uint16_t ParseDatDecimal(const std::string& text);
+
+// A CRC field: hexadecimal with optional sign and 0x; too big gives 0xFFFFFFFF.
+uint32_t ParseDatHex(const std::string& text);

@@ -17,3 +17,6 @@ void UnloadDat(Database& db, const SystemProfile& profile);
 
 // The version string of the loaded database, or a made-up one ("C64 1.34\n").
 const std::string& DatVersion(Database& db, const SystemProfile& profile);
+
+// The made-up version number for a draw r of 0 .. 32767: 1234 gives "1.34".
+std::string DatVersionNumber(unsigned r);

@@ -1,0 +1,32 @@
+// Extension matching: case-insensitive prefixes against the profile's table.
+#include "audit/audit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CompareExtension, PrefixEitherWayIgnoringCase) {
+  EXPECT_EQ(4u, CompareExtension(".d64", ".D64"));
+  EXPECT_EQ(3u, CompareExtension(".D6", ".D64"));
+  EXPECT_EQ(4u, CompareExtension(".D64X", ".D64"));
+  EXPECT_EQ(1u, CompareExtension(".", ".ZIP"));
+  EXPECT_EQ(0u, CompareExtension(".T64", ".D64"));
+  EXPECT_EQ(0u, CompareExtension("", ".D64"));
+  EXPECT_EQ(0u, CompareExtension(".D64", ""));
+}
+
+TEST(FindImageType, FirstMatchingEntryInTableOrder) {
+  EXPECT_EQ(1, FindImageType(kC64Profile, ".d64"));
+  EXPECT_EQ(1, FindImageType(kC64Profile, ".d6"));
+  EXPECT_EQ(6, FindImageType(kC64Profile, ".G64"));
+  EXPECT_EQ(8, FindImageType(kC64Profile, ".zipped"));
+  EXPECT_EQ(1, FindImageType(kC64Profile, ".")) << "a lone dot matches the first entry";
+  EXPECT_EQ(0, FindImageType(kC64Profile, ".txt"));
+  EXPECT_EQ(0, FindImageType(kC64Profile, ".????"))
+      << "the placeholder entry is never compared";
+  EXPECT_EQ(2, FindImageType(kAmigaProfile, ".adz"));
+  EXPECT_EQ(3, FindImageType(kAmigaProfile, ".Zip"));
+  EXPECT_EQ(0, FindImageType(kAmigaProfile, ".d64"));
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// Tests of the have file, the miss list and the made-up version line.
+#include "database/have.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/fixtures/dat_files.h"
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+namespace {
+
+const std::string kVersion = "C64 1.00\n";
+
+std::vector<uint8_t> HaveBytes(const std::string& version, std::vector<uint8_t> indices) {
+  std::vector<uint8_t> bytes(version.begin(), version.end());
+  bytes.insert(bytes.end(), indices.begin(), indices.end());
+  return bytes;
+}
+
+std::string ReadText(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<uint32_t> Marked(const Database& db) {
+  std::vector<uint32_t> marked;
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
+    if (db.records[i].have) marked.push_back(i);
+  }
+  return marked;
+}
+
+// Loads a DAT of `titles` numbered titles, with whatever have file is there.
+void Load(const DatFolder& folder, uint32_t titles, Database* db) {
+  WriteFile(folder.dat, NumberedDat(titles));
+  ASSERT_EQ(LoadDat(*db, folder.profile), titles + 1);
+}
+
+TEST(HaveFile, RunsAccumulateTitlesByIndex) {
+  DatFolder folder;
+  Database first;
+  CaptureStderr();
+  Load(folder, 10, &first);
+  for (uint32_t index : {5, 2, 9}) first.records[index].have = 1;
+  UnloadDat(first, folder.profile);
+  EXPECT_TRUE(first.records.empty());
+  EXPECT_EQ(first.recordCount, 0u);
+  const std::vector<uint8_t> expected = HaveBytes(kVersion, {2, 0, 5, 0, 9, 0});
+  EXPECT_EQ(ReadFile(folder.have), expected);
+  EXPECT_EQ(ReadText(folder.miss),
+            "Title 1\nTitle 3\nTitle 4\nTitle 6\nTitle 7\nTitle 8\nTitle 10\n");
+
+  // A second run that finds nothing new rewrites the same bytes.
+  Database second;
+  Load(folder, 10, &second);
+  EXPECT_EQ(Marked(second), (std::vector<uint32_t>{2, 5, 9}));
+  UnloadDat(second, folder.profile);
+  EXPECT_EQ(ReadFile(folder.have), expected);
+  EXPECT_EQ(GetCapturedStderr(), "");
+
+  // A third one adds index 300, stored low byte first.
+  Database third;
+  Load(folder, 400, &third);
+  third.records[300].have = 1;
+  WriteHave(third, folder.profile);
+  EXPECT_EQ(ReadFile(folder.have), HaveBytes(kVersion, {2, 0, 5, 0, 9, 0, 0x2C, 0x01}));
+}
+
+TEST(HaveFile, NothingPresentWritesNothing) {
+  DatFolder folder;
+  Database db;
+  Load(folder, 3, &db);
+  UnloadDat(db, folder.profile);
+  EXPECT_FALSE(FileExists(folder.have));
+  EXPECT_FALSE(FileExists(folder.miss));
+}
+
+TEST(HaveFile, OtherVersionIsIgnoredAndKeptUntilReplaced) {
+  DatFolder folder;
+  const std::string messages = "Datfile version has changed, ignoring " + folder.have +
+                               "\nRe-scan all files to include them.\n";
+  for (const std::vector<uint8_t>& old :
+       {HaveBytes("C64 1.01\n", {1, 0}), HaveBytes("C64 1.0", {})}) {
+    WriteFile(folder.have, old);
+    Database db;
+    CaptureStderr();
+    Load(folder, 3, &db);
+    EXPECT_EQ(GetCapturedStderr(), messages);
+    EXPECT_TRUE(Marked(db).empty());
+    UnloadDat(db, folder.profile);
+    EXPECT_EQ(ReadFile(folder.have), old);
+  }
+}
+
+TEST(HaveFile, IllegalIndicesAndOddByteAreSkipped) {
+  DatFolder folder;
+  // recordCount is 4: index 4 is the end marker, 0x1234 beyond the table.
+  WriteFile(folder.have, HaveBytes(kVersion, {1, 0, 4, 0, 0, 0, 0x34, 0x12, 3, 0, 2}));
+  Database db;
+  CaptureStderr();
+  Load(folder, 3, &db);
+  EXPECT_EQ(GetCapturedStderr(), folder.have + " contains illegal index: 4, ignoring\n" +
+                                     folder.have + " contains illegal index: 4660, ignoring\n");
+  EXPECT_EQ(Marked(db), (std::vector<uint32_t>{1, 3}));
+}
+
+TEST(HaveFile, FailedWriteKeepsTheOldFileAndSaysSo) {
+  DatFolder folder;
+  Database db;
+  Load(folder, 20, &db);
+  db.records[1].have = 1;
+  WriteHave(db, folder.profile);
+  const std::vector<uint8_t> old = ReadFile(folder.have);
+  for (uint32_t index = 2; index <= 20; ++index) db.records[index].have = 1;
+
+  // The disk fills up while the new have file is written.
+  std::string err = StderrUnderFileSizeLimit(old.size(), [&] { WriteHave(db, folder.profile); });
+  EXPECT_EQ(err, "Err: Unable to write " + folder.have + ": File too large\n");
+  EXPECT_EQ(ReadFile(folder.have), old);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.dir.path()))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"C64.dat", "C64have.dat", "C64miss.txt"}));
+
+  // A have file that cannot be made does not stop the miss list.
+  std::string lost = folder.dir / "gone/C64have.dat";
+  folder.profile.have_file = lost.c_str();
+  std::remove(folder.miss.c_str());
+  db.records[20].have = 0;
+  CaptureStderr();
+  WriteHave(db, folder.profile);
+  EXPECT_EQ(GetCapturedStderr(),
+            "Err: Unable to write " + lost + ": No such file or directory\n");
+  EXPECT_EQ(ReadText(folder.miss), "Title 20\n");
+}
+
+TEST(DatVersion, MadeFromTheDatNameWhenNoneIsLoaded) {
+  EXPECT_EQ(DatVersionNumber(1234), "1.34");
+  EXPECT_EQ(DatVersionNumber(567), "0.67");
+  EXPECT_EQ(DatVersionNumber(23456), "2.45");
+  EXPECT_EQ(DatVersionNumber(0), "0.00");
+
+  for (const char* name : {"C64.dat", "Amiga.dat", "Games"}) {
+    SystemProfile profile{};
+    profile.dat_file = name;
+    Database db;
+    std::string version = DatVersion(db, profile);
+    std::string base = std::string(name).substr(0, std::string(name).rfind('.'));
+    ASSERT_EQ(version.size(), base.size() + 6) << version;
+    EXPECT_EQ(version.substr(0, base.size() + 1), base + " ");
+    std::string number = version.substr(base.size() + 1);
+    EXPECT_TRUE(isdigit(number[0]) && number[1] == '.' && isdigit(number[2]) &&
+                isdigit(number[3]) && number[4] == '\n')
+        << number;
+    EXPECT_EQ(DatVersion(db, profile), version);  // made once
+  }
+
+  DatFolder folder;
+  Database loaded;
+  Load(folder, 1, &loaded);
+  EXPECT_EQ(DatVersion(loaded, folder.profile), kVersion);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// Stopping a run from the console: a key press, or Ctrl-C, between two files.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <thread>
+
+#include "tests/fixtures/process.h"
+#include "tests/fixtures/terminal.h"
+
+namespace {
+
+// A folder whose only D64 is a pipe: the audit of the first walk blocks on
+// it until the test writes the image, so the key arrives during that audit.
+class CancelTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(0, mkfifo((dir / "wait.d64").c_str(), 0644));
+    for (const char* name : {"a.prg", "b.prg", "c.t64"}) {
+      WriteFile(dir / name, std::vector<uint8_t>{0x01, 0x08, 0x60});
+    }
+  }
+  void FeedThePipe() {
+    std::ofstream pipe(dir / "wait.d64", std::ios::binary);
+    pipe << std::string(300, 'x');
+  }
+  std::string Dir() const { return "Dir: " + dir.path() + "/\n"; }
+
+  TempDir dir;
+};
+
+TEST_F(CancelTest, KeyPressStopsAfterTheCurrentFileAndRestoresTheTerminal) {
+  TerminalRun run({"-cc", "-d"}, dir.path());
+  unsigned before = run.LocalModes();
+  ASSERT_TRUE(run.WaitForError(Dir()));
+  run.PressKey('q');
+  FeedThePipe();
+  RunResult result = run.Finish();
+  EXPECT_EQ(0, result.exit_code);
+  std::string later_walks;
+  for (int i = 0; i < 7; ++i) later_walks += Dir();
+  EXPECT_NE(std::string::npos,
+            result.err.find(Dir() + ".\nUser cancelled\n" + later_walks + "\n\nDone.\n"))
+      << result.err;
+  EXPECT_EQ(1u, std::count(result.out.begin(), result.out.end(), '\n') - 1)
+      << "only the one audited file is dumped: " << result.out;
+  EXPECT_EQ(before, run.LocalModes());
+}
+
+TEST_F(CancelTest, FirstInterruptActsAsAKeyPress) {
+  TerminalRun run({"-cc", "-d"}, dir.path());
+  ASSERT_TRUE(run.WaitForError(Dir()));
+  run.Signal(SIGINT);
+  FeedThePipe();
+  RunResult result = run.Finish();
+  EXPECT_EQ(0, result.exit_code);
+  EXPECT_NE(std::string::npos, result.err.find("\nUser cancelled\n")) << result.err;
+  EXPECT_NE(std::string::npos, result.err.find("\n\nDone.\n"));
+}
+
+TEST_F(CancelTest, SecondInterruptEndsAtOnceWithTheTerminalRestored) {
+  TerminalRun run({"-cc", "-d"}, dir.path());
+  unsigned before = run.LocalModes();
+  ASSERT_TRUE(run.WaitForError(Dir()));
+  run.Signal(SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  run.Signal(SIGINT);
+  RunResult result = run.Finish();
+  EXPECT_EQ(130, result.exit_code);
+  EXPECT_EQ(std::string::npos, result.err.find("Done."));
+  EXPECT_EQ(before, run.LocalModes());
+}
+
+}  // namespace
