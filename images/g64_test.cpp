@@ -10,6 +10,8 @@
 #include <random>
 #include <string>
 
+#include "images/factory.h"
+#include "tests/fixtures/disk_images.h"
 #include "tests/fixtures/gcr.h"
 #include "tests/fixtures/process.h"
 
@@ -240,8 +242,10 @@ class Cc1541G64 : public ::testing::Test {
     std::vector<uint8_t> prg(40000);
     std::mt19937 random(1541);
     for (auto& b : prg) b = static_cast<uint8_t>(random());
-    WriteFile(dir / "big.prg", prg);
-    WriteFile(dir / "small.prg", std::vector<uint8_t>(prg.begin(), prg.begin() + 700));
+    big = prg;
+    small.assign(prg.begin(), prg.begin() + 700);
+    WriteFile(dir / "big.prg", big);
+    WriteFile(dir / "small.prg", small);
     ASSERT_EQ(0, Shell("cd " + dir.path() +
                        " && cc1541 -q -n GAME -w big.prg -w small.prg -g game.g64 game.d64 >/dev/null"));
     d64 = ReadFile(dir / "game.d64");
@@ -249,7 +253,7 @@ class Cc1541G64 : public ::testing::Test {
     ASSERT_EQ(kD64Size, d64.size());
   }
   TempDir dir;
-  std::vector<uint8_t> d64, g64;
+  std::vector<uint8_t> big, small, d64, g64;
 };
 
 TEST_F(Cc1541G64, ConvertsToTheD64ItWroteBesideIt) {
@@ -276,6 +280,44 @@ TEST_F(Cc1541G64, TracksTurnedToAnyStartStillConvert) {
     }
     EXPECT_EQ(d64, Convert(turned, turned.size())) << turn;
   }
+}
+
+TEST_F(Cc1541G64, FactoryListsTheFilesWrittenIntoIt) {
+  std::vector<uint8_t> buffer = g64;
+  std::unique_ptr<CImage> reader = CreateImageC64(6, buffer.data(), buffer.size());
+  ASSERT_NE(nullptr, reader);
+  EXPECT_EQ(kD64Size, reader->image_size);
+  EXPECT_EQ(d64, Head(buffer, kD64Size)) << "the D64 lies over the buffer's front";
+  EXPECT_TRUE(std::equal(g64.begin() + kD64Size, g64.end(), buffer.begin() + kD64Size));
+  EXPECT_EQ((std::vector<Bytes>{big, small}), ListFiles(*reader));
+  EXPECT_EQ(0u, reader->error_flags);
+}
+
+TEST_F(Cc1541G64, FileWithoutItsFirstSectorIsABadLink) {
+  // The first directory entry (track 18, sector 1) names the file's start.
+  const uint8_t* entry = &d64[SectorIndex(18, 1) * 256 + 2];
+  ASSERT_EQ(0x82, entry[0]);
+  G64Layout layout;
+  layout.faults = {{G64Fault::kMissing, entry[1], entry[2], 0}};
+  std::vector<uint8_t> buffer = BuildG64(d64, layout);
+  std::unique_ptr<CImage> reader = CreateImageC64(6, buffer.data(), buffer.size());
+  ASSERT_NE(nullptr, reader);
+  EXPECT_EQ(kWithTable, reader->image_size);
+  ListFiles(*reader);
+  EXPECT_NE(0u, reader->error_flags & IMGERR_BAD_LINK);
+}
+
+TEST(G64Factory, NoReaderWhenTheConversionDoesNotFitTheBuffer) {
+  // Cut short, the G64 loses sectors, so its D64 needs the error table too.
+  const std::vector<uint8_t> g64 = BuildG64(RandomD64(9));
+  std::vector<uint8_t> fits = Head(g64, kWithTable);
+  std::unique_ptr<CImage> reader = CreateImageC64(6, fits.data(), fits.size());
+  ASSERT_NE(nullptr, reader);
+  EXPECT_EQ(kWithTable, reader->image_size);
+  std::vector<uint8_t> tooShort = Head(g64, kWithTable - 1);
+  EXPECT_EQ(nullptr, CreateImageC64(6, tooShort.data(), tooShort.size()));
+  uint8_t none = 0;
+  EXPECT_EQ(nullptr, CreateImageC64(6, &none, 0));
 }
 
 }  // namespace
