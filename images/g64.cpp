@@ -149,8 +149,8 @@ GcrTrack FindGcrTrack(const uint8_t* g64, uint32_t g64Size, uint32_t track) {
 
 int DecodeGcrSector(const GcrTrack& record, uint8_t* block, uint32_t track,
                     uint32_t sector) {
-  // Every header is looked at once: syncs are sought over one pass of the
-  // record from its start, and the data block within one turn after that.
+  // The search for the header starts at the record's start and ends with one
+  // pass of the record; the data block's sync lies within one turn after it.
   const uint32_t onePass = kLengthWord + record.length;
   uint32_t at = 0;
   do {

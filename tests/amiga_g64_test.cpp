@@ -73,9 +73,7 @@ TEST(C64Profile, DumpOfG64ImagesAndAZipHoldingOne) {
   const Bytes d64 = ReadFile(src + "/disk.d64");
   const uint8_t* entry = &d64[358 * 256 + 2];  // track 18, sector 1
   ASSERT_EQ(0x82, entry[0]) << "a PRG entry";
-  G64Layout layout;
-  layout.faults = {{G64Fault::kMissing, entry[1], entry[2], 0}};
-  const Bytes damaged = BuildG64(d64, layout);
+  const Bytes damaged = BuildG64(d64, {.faults = {{G64Fault::kMissing, entry[1], entry[2]}}});
   WriteFile(dir / "damaged.g64", damaged);
   uint32_t lost = entry[2];
   for (uint32_t t = 1; t < entry[1]; ++t) lost += t <= 17 ? 21 : t <= 24 ? 19 : t <= 30 ? 18 : 17;
