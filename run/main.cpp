@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   BuildCrcTable();
+  platform::TuneAllocator();
 
   const SystemProfile& profile = *CurrentProfile();
   Database& database = TheDatabase();
