@@ -20,11 +20,11 @@ uint32_t Load(const DatFolder& folder, const std::string& text, Database* db) {
   return LoadDat(*db, folder.profile);
 }
 
-// The loaded table as text: the version line, then one line per slot up to
+// The loaded table as text: the version line and "/", then one line per slot up to
 // the end marker, "name|publisher|note|cracker|date|CRC CRC", marked "*" when
 // present.
 std::string Table(const Database& db) {
-  std::string text = db.datVersion;
+  std::string text = db.datVersion + "/";
   for (uint32_t i = 1; i <= db.recordCount; ++i) {
     const DatRecord& r = db.records[i];
     text += (r.have ? "*" : "") + r.name + "|" + r.publisher + "|" + r.crackNote + "|" +
@@ -48,7 +48,7 @@ std::string WithCrLf(const std::string& text) {
 // characters runs into the first record; a trailing semicolon shifts fields.
 TEST(LoadDat, Tables) {
   const std::string v = "C64 1.00\n", two = v + DatLine("A\rB", {1}) + DatLine("B", {3, 2});
-  const std::string two_table = v + "A\rB||||0|00000001 \nB||||0|00000002 00000003 \n||||0|\n";
+  const std::string two_table = v + "/A\rB||||0|00000001 \nB||||0|00000002 00000003 \n||||0|\n";
   const std::string name101 = std::string(100, 'a') + "b", name150(150, 'c');
   const struct {
     std::string text;
@@ -58,24 +58,24 @@ TEST(LoadDat, Tables) {
       {two, 3, two_table, ""},
       {two.substr(0, two.size() - 1), 3, two_table, ""},
       {WithCrLf(two), 3, two_table, ""},
-      {v + "A;;;;0;1;1\nB;Pub", 2, v + "A||||0|00000001 \nB|Pub|||0|\n", ""},
-      {v + "A;;;;0;1;1\nB;Pub\n", 2, v + "A||||0|00000001 \nB|Pub|||0|\n", ""},
-      {v + "A;;;;0;1;1;", 2, v + "A||||0|00000001 \n||||0|\n", ""},
-      {v + "A;;;;0;1;1;\n", 2, v + "A||||0|00000001 \n||||0|\n", ""},
-      {v, 1, v + "||||0|\n", ""},
-      {"C64 1.00", 0, "C64 1.00", ""},
-      {"", 0, "", ""},
+      {v + "A;;;;0;1;1\nB;Pub", 2, v + "/A||||0|00000001 \nB|Pub|||0|\n", ""},
+      {v + "A;;;;0;1;1\nB;Pub\n", 2, v + "/A||||0|00000001 \nB|Pub|||0|\n", ""},
+      {v + "A;;;;0;1;1;", 2, v + "/A||||0|00000001 \n||||0|\n", ""},
+      {v + "A;;;;0;1;1;\n", 2, v + "/A||||0|00000001 \n||||0|\n", ""},
+      {v, 1, v + "/||||0|\n", ""},
+      {"C64 1.00", 0, "C64 1.00/", ""},
+      {"", 0, "/", ""},
       {"ABCDEFGHIJKLMNOPQRSTUVWXY\n" + DatLine("A", {1}), 2,
-       "ABCDEFGHIJKLMNOPQRSTUVWXY|A|||0|\n001|00000001|||0|\n", ""},
-      {v + "Demo;;;;;2;ffff0000;1A2B3C4D\n", 2, v + "Demo||||0|1A2B3C4D FFFF0000 \n||||0|\n", ""},
-      {v + "N;;;;70000;1;123456789\n", 2, v + "N||||4464|FFFFFFFF \n||||0|\n", ""},
+       "ABCDEFGHIJKLMNOPQRS/TUVWXY|A|||0|\n001|00000001|||0|\n", ""},
+      {v + "Demo;;;;;2;ffff0000;1A2B3C4D\n", 2, v + "/Demo||||0|1A2B3C4D FFFF0000 \n||||0|\n", ""},
+      {v + "N;;;;70000;1;123456789\n", 2, v + "/N||||4464|FFFFFFFF \n||||0|\n", ""},
       {v + name101 + ";Pub;;;0;1;5\n" + name150 + ";;;;0;0\n", 3,
-       v + name101.substr(0, 100) + "|Pub|||0|00000005 \n" + name150.substr(0, 100) + "||||0|\n||||0|\n",
+       v + "/" + name101.substr(0, 100) + "|Pub|||0|00000005 \n" + name150.substr(0, 100) + "||||0|\n||||0|\n",
        "Err: LoadDat() record exceeds boundaries:\n100\t" + name101 +
            "\nErr: LoadDat() record exceeds boundaries:\n149\t" + name150.substr(0, 101) + "\n"},
-      {v + "A;;;;0;0\nB;;;;0;1;5\n", 3, v + "A||||0|\nB||||0|00000005 \n||||0|\n", ""},
+      {v + "A;;;;0;0\nB;;;;0;1;5\n", 3, v + "/A||||0|\nB||||0|00000005 \n||||0|\n", ""},
       // The line feed after a final semicolon ends an empty name.
-      {v + "A;;;;0;1;5;\nB;;;;0;1;6\n", 3, v + "A||||0|00000005 \n|B|||0|\n1|6|||0|\n", ""},
+      {v + "A;;;;0;1;5;\nB;;;;0;1;6\n", 3, v + "/A||||0|00000005 \n|B|||0|\n1|6|||0|\n", ""},
   };
   DatFolder folder;
   for (const auto& c : cases) {
