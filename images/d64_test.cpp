@@ -150,6 +150,11 @@ const Case kCases[] = {
        Add(d, 1, 0x82, 100, 3);
        return Files{};
      }, IMGERR_NO_FILES, ""},
+    {"chain through the image's very last sector", [](D64Builder& d) {
+       File file = AddFile(d, 0, 0x82, 300, 1);
+       d.WriteChain({file.chain[0], {35, 16}}, file.data);
+       return Files{file.data};
+     }, 0, ""},
     // Track 36 lies behind a 35-track image.
     {"link to track 36", [](D64Builder& d) {
        d.Link(AddFile(d, 0, 0x82, 300, 1).chain[0], 36, 0);
