@@ -10,6 +10,7 @@
 #include <new>
 
 #include "run/crc32.h"
+#include "run/little_endian.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ uint32_t SkipGzipHeader(const uint8_t* data, uint32_t end, uint8_t flags) {
   uint32_t at = kGzipHeaderSize;
   if (flags & 0x04) {
     if (end - at < 2) return 0;
-    const uint32_t extra = ZipLe16(data + at);
+    const uint32_t extra = ReadLe16(data + at);
     if (end - at - 2 < extra) return 0;
     at += 2 + extra;
   }
@@ -132,7 +133,7 @@ int SeekToEntryData(ZipArchive& archive, const ZipEntry& entry) {
   if (fread(header, sizeof header, 1, stream) != 1)
     return Report(archive, kZipCorrupt, -1);
   const uint64_t data = uint64_t{entry.local_header_offset} + kLocalHeaderSize +
-                        ZipLe16(header + 26) + ZipLe16(header + 28);
+                        ReadLe16(header + 26) + ReadLe16(header + 28);
   if (!SeekTo(stream, data)) return Report(archive, kZipCorrupt, -1);
   return 0;
 }
@@ -151,8 +152,8 @@ std::unique_ptr<uint8_t[]> GunzipMemory(const uint8_t* data, uint32_t size,
   const uint32_t end = size - kGzipTrailerSize;
   const uint32_t start = SkipGzipHeader(data, end, data[3]);
   if (start == 0) return nullptr;
-  const uint32_t stored_crc = ZipLe32(data + end);
-  const uint32_t length = ZipLe32(data + end + 4);
+  const uint32_t stored_crc = ReadLe32(data + end);
+  const uint32_t length = ReadLe32(data + end + 4);
   if (length > kMaxGunzipSize) return nullptr;
   // Zeroed, because the part a short stream leaves unwritten is checked too.
   std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[length]());

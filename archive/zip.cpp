@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "run/little_endian.h"
+
 const char kZipFileSystem[] = "Your filesystem seems to be corrupt, please check it";
 const char kZipCorrupt[] = "The zipfile seems to be corrupt, please check it";
 const char kZipUnsupported[] =
@@ -48,14 +50,14 @@ bool FindEndRecord(ZipArchive& archive) {
 
 void DecodeEndRecord(ZipArchive& archive) {
   const uint8_t* p = archive.ecd.get();
-  archive.ecd_signature = ZipLe32(p);
-  archive.this_disk = ZipLe16(p + 4);
-  archive.directory_disk = ZipLe16(p + 6);
-  archive.entries_on_disk = ZipLe16(p + 8);
-  archive.total_entries = ZipLe16(p + 10);
-  archive.directory_size = ZipLe32(p + 12);
-  archive.directory_offset = ZipLe32(p + 16);
-  archive.comment_length = ZipLe16(p + 20);
+  archive.ecd_signature = ReadLe32(p);
+  archive.this_disk = ReadLe16(p + 4);
+  archive.directory_disk = ReadLe16(p + 6);
+  archive.entries_on_disk = ReadLe16(p + 8);
+  archive.total_entries = ReadLe16(p + 10);
+  archive.directory_size = ReadLe32(p + 12);
+  archive.directory_offset = ReadLe32(p + 16);
+  archive.comment_length = ReadLe16(p + 20);
   archive.comment_position = kEcdSize;
 }
 
@@ -86,25 +88,25 @@ bool LoadCentralDirectory(ZipArchive& archive, const char** explanation) {
 }
 
 void DecodeEntry(const uint8_t* p, ZipEntry& entry) {
-  entry.signature = ZipLe32(p);
+  entry.signature = ReadLe32(p);
   entry.version_made_by = p[4];
   entry.host_made_by = p[5];
   entry.version_needed = p[6];
   entry.host_needed = p[7];
-  entry.flags = ZipLe16(p + 8);
-  entry.method = ZipLe16(p + 10);
-  entry.time = ZipLe16(p + 12);
-  entry.date = ZipLe16(p + 14);
-  entry.crc32 = ZipLe32(p + 16);
-  entry.compressed_size = ZipLe32(p + 20);
-  entry.uncompressed_size = ZipLe32(p + 24);
-  entry.name_length = ZipLe16(p + 28);
-  entry.extra_length = ZipLe16(p + 30);
-  entry.comment_length = ZipLe16(p + 32);
-  entry.start_disk = ZipLe16(p + 34);
-  entry.internal_attributes = ZipLe16(p + 36);
-  entry.external_attributes = ZipLe32(p + 38);
-  entry.local_header_offset = ZipLe32(p + 42);
+  entry.flags = ReadLe16(p + 8);
+  entry.method = ReadLe16(p + 10);
+  entry.time = ReadLe16(p + 12);
+  entry.date = ReadLe16(p + 14);
+  entry.crc32 = ReadLe32(p + 16);
+  entry.compressed_size = ReadLe32(p + 20);
+  entry.uncompressed_size = ReadLe32(p + 24);
+  entry.name_length = ReadLe16(p + 28);
+  entry.extra_length = ReadLe16(p + 30);
+  entry.comment_length = ReadLe16(p + 32);
+  entry.start_disk = ReadLe16(p + 34);
+  entry.internal_attributes = ReadLe16(p + 36);
+  entry.external_attributes = ReadLe32(p + 38);
+  entry.local_header_offset = ReadLe32(p + 42);
   const char* name = reinterpret_cast<const char*>(p + kEntryHeaderSize);
   const void* zero = memchr(name, 0, entry.name_length);
   entry.name.assign(name, zero ? static_cast<const char*>(zero) - name : entry.name_length);
@@ -145,7 +147,7 @@ const ZipEntry* ZipNextEntry(ZipArchive& archive) {
   const uint8_t* header = archive.central_directory.get() + archive.cursor;
   const uint32_t left = size - archive.cursor;
   // The cursor stays put, so the next call meets the same entry again.
-  if (left < kEntryHeaderSize || left - kEntryHeaderSize < ZipLe16(header + 28)) {
+  if (left < kEntryHeaderSize || left - kEntryHeaderSize < ReadLe16(header + 28)) {
     ZipError(kZipCorrupt, archive.path);
     return nullptr;
   }

@@ -62,14 +62,6 @@ struct ZipArchive {
   std::unique_ptr<uint8_t[]> inflate_input;
 };
 
-// Little-endian fields of the archive.
-inline uint16_t ZipLe16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-inline uint32_t ZipLe32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // The explanations of "Error in zipfile %s\n%s\n".
 extern const char kZipFileSystem[];
 extern const char kZipCorrupt[];

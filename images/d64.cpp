@@ -18,9 +18,7 @@ static constexpr int32_t kMaxDirEntries = 144;
 static constexpr std::array<uint32_t, kLastTrack + 1> kTrackOffsets = [] {
   std::array<uint32_t, kLastTrack + 1> offsets{};
   for (uint32_t track = 2; track <= kLastTrack; ++track) {
-    uint32_t previous = track - 1;
-    uint32_t sectors = previous <= 17 ? 21 : previous <= 24 ? 19 : previous <= 30 ? 18 : 17;
-    offsets[track] = offsets[previous] + sectors * kSectorSize;
+    offsets[track] = offsets[track - 1] + SectorsOnTrack(track - 1) * kSectorSize;
   }
   return offsets;
 }();

@@ -6,6 +6,11 @@
 
 #include "images/image.h"
 
+// Sectors on each track of a 1541 disk (tracks 1 to 40).
+constexpr uint32_t SectorsOnTrack(uint32_t track) {
+  return track <= 17 ? 21 : track <= 24 ? 19 : track <= 30 ? 18 : 17;
+}
+
 class CImageD64 : public CImage {
  public:
   // Also used over a D64 image converted from a G64 file, whose length is the

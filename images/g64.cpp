@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "images/d64.h"
+#include "run/little_endian.h"
+
 namespace {
 
 constexpr uint32_t kLengthWord = 2;
@@ -26,19 +29,6 @@ constexpr uint8_t kNibbleOfCode[32] = {
     0x4,      0x5,      kInvalid, kInvalid, 0x2,      0x3,      kInvalid,
     0xF,      0x6,      0x7,      kInvalid, 0x9,      0xA,      0xB,
     kInvalid, 0xD,      0xE,      kInvalid};
-
-uint32_t SectorsOnTrack(uint32_t track) {
-  if (track <= 17) return 21;
-  if (track <= 24) return 19;
-  if (track <= 30) return 18;
-  return 17;
-}
-
-uint32_t ReadLe16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-
-uint32_t ReadLe32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The record that the header's offset table gives for `track`, if the G64
 // has the signature, the table has a non-zero entry for the track's

@@ -5,16 +5,12 @@
 #include <climits>
 #include <cstdio>
 
+#include "run/little_endian.h"
+
 static constexpr uint32_t kCountOffset = 0x22;
 static constexpr uint32_t kDirOffset = 0x40;
 static constexpr uint32_t kEntrySize = 32;
 static constexpr uint32_t kNameOffset = 16;
-
-static uint32_t ReadLe16(const uint8_t* p) { return p[0] | p[1] << 8; }
-
-static uint32_t ReadLe32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 CImageT64::CImageT64(uint8_t* image, uint32_t size) {
   image_data = image;
