@@ -11,29 +11,14 @@ bool IsGzip(const uint8_t* image, uint32_t size) {
 
 }  // namespace
 
-CImageADF::CImageADF(uint8_t* image, uint32_t size) {
-  image_data = image;
-  if (IsGzip(image, size)) {
-    // A stream that does not inflate leaves the reader without a file.
-    inflated = GunzipMemory(image, size, &size);
-    image_data = inflated.get();
-  }
-  image_size = size;
+CImageADF::CImageADF(uint8_t* image, uint32_t size) : CImageRaw(image, size) {
+  if (!IsGzip(image, size)) return;
+  // A stream that does not inflate leaves the reader without a file.
+  inflated = GunzipMemory(image, size, &image_size);
+  image_data = inflated.get();
   if (image_data == nullptr) {
     next_file_size = 0;
   } else {
     rewind();
   }
-}
-
-void CImageADF::rewind() { next_file_size = image_size; }
-
-const uint8_t* CImageADF::next_file(uint32_t* length) {
-  if (next_file_size == 0) {
-    *length = 0;
-    return nullptr;
-  }
-  *length = image_size;
-  next_file_size = 0;
-  return image_data;
 }

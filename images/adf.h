@@ -4,17 +4,13 @@
 #include <cstdint>
 #include <memory>
 
-#include "images/image.h"
+#include "images/raw.h"
 
 // Reads a plain disk image (ADF) or a gzip-compressed one (ADZ), told apart
-// by content; the inflated copy belongs to the reader.
-class CImageADF : public CImage {
+// by content; the inflated copy belongs to the reader. Lists like a PRG.
+class CImageADF : public CImageRaw {
  public:
   CImageADF(uint8_t* image, uint32_t size);
-  const uint8_t* next_file(uint32_t* length) override;
 
   std::unique_ptr<uint8_t[]> inflated;  // the inflated image, if compressed
-
- protected:
-  void rewind() override;
 };
