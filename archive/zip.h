@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 // The current central-directory entry, decoded.
 struct ZipEntry {
@@ -40,8 +39,12 @@ struct ZipArchive {
   std::string path;
   std::unique_ptr<FILE, FileCloser> stream;
   int32_t file_size = 0;
-  std::vector<uint8_t> ecd;  // the record and every byte after it
-  std::vector<uint8_t> central_directory;
+  // The record and every byte after it. This buffer and the central
+  // directory have lengths taken from the file, so they are allocated with
+  // nothrow rather than as vectors.
+  std::unique_ptr<uint8_t[]> ecd;
+  uint32_t ecd_length = 0;
+  std::unique_ptr<uint8_t[]> central_directory;  // directory_size bytes
   uint32_t cursor = 0;
   ZipEntry entry;
   // The end-of-central-directory fields.
@@ -53,7 +56,19 @@ struct ZipArchive {
   uint32_t directory_size = 0;
   uint32_t directory_offset = 0;
   uint16_t comment_length = 0;
+  uint32_t comment_position = 0;  // within the ECD copy
+  // The input buffer of deflated entries, made by the first one that needs it
+  // and kept for the others.
+  std::unique_ptr<uint8_t[]> inflate_input;
 };
+
+// Little-endian fields of the archive.
+inline uint16_t ZipLe16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+inline uint32_t ZipLe32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 
 // The explanations of "Error in zipfile %s\n%s\n".
 extern const char kZipFileSystem[];

@@ -23,7 +23,6 @@ awk -F';' -v OFS=';' '
   BEGIN {
     t["rocks.d64"]   = "Space Rocks;Dewmop Homebrew;Fixed;DM;2026"
     t["maze.g64"]    = "Maze Runner;Dewmop Homebrew;;;2025"
-    t["tunes.zip"]   = "Tunes;Dewmop Homebrew;;DM;2026"
     t["hello.prg"]   = "Hello;Dewmop Homebrew;;;1982"
     t["tapes.t64"]   = "Tape Tunes;Dewmop Homebrew;Trained;DM;2026"
     t["cart.crt"]    = "Bank Switcher;Dewmop Homebrew;;;2026"

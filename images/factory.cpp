@@ -1,10 +1,67 @@
-// Placeholder factories: no reader yet.
+// Identification of C64 images by content, and the factories of both profiles.
 #include "images/factory.h"
 
-ImageType IdentifyImageC64(const uint8_t*, uint32_t) { return 0; }
+#include <cstring>
+#include <new>
 
-std::unique_ptr<CImage> CreateImageC64(ImageType, uint8_t*, uint32_t) {
-  return nullptr;
+#include "images/crt.h"
+#include "images/d64.h"
+#include "images/p00.h"
+#include "images/raw.h"
+#include "images/t64.h"
+
+// Track 18, sector 0 (the BAM) of a D64 image, which links to track 18,
+// sector 1.
+static constexpr uint32_t kBamOffset = 91392;
+static constexpr uint32_t kMinD64Size = 91802;
+
+static bool BeginsWith(const uint8_t* image, uint32_t size, const char* magic) {
+  size_t length = std::strlen(magic);
+  return size >= length && std::memcmp(image, magic, length) == 0;
+}
+
+// The longer "C64..." magics go before the plain "C64" of a T64.
+ImageType IdentifyImageC64(const uint8_t* image, uint32_t size) {
+  if (size >= 2 && image[0] == 0x01 && image[1] == 0x08) return 3;
+  if (BeginsWith(image, size, "C64 CARTRIDGE")) return 5;
+  if (BeginsWith(image, size, "C64File")) return 4;
+  if (BeginsWith(image, size, "C64-TAPE-RAW")) return 7;
+  if (BeginsWith(image, size, "C64")) return 2;
+  if (size >= kMinD64Size && image[kBamOffset] == 18 && image[kBamOffset + 1] == 1) {
+    return 1;
+  }
+  return 0;
+}
+
+// A D64 reader without its file buffer would list nothing, so none is made.
+static std::unique_ptr<CImage> NewD64Reader(uint8_t* image, uint32_t size) {
+  std::unique_ptr<CImageD64> reader(new (std::nothrow) CImageD64(image, size));
+  if (!reader || !reader->has_file_buffer()) return nullptr;
+  return reader;
+}
+
+template <typename Reader>
+static std::unique_ptr<CImage> NewReader(uint8_t* image, uint32_t size) {
+  return std::unique_ptr<CImage>(new (std::nothrow) Reader(image, size));
+}
+
+std::unique_ptr<CImage> CreateImageC64(ImageType type, uint8_t* image, uint32_t size) {
+  if (type < 0) type = IdentifyImageC64(image, size);
+  switch (type) {
+    case 1:
+      return NewD64Reader(image, size);
+    case 2:
+      return NewReader<CImageT64>(image, size);
+    case 3:
+    case 7:
+      return NewReader<CImageRaw>(image, size);
+    case 4:
+      return NewReader<CImageP00>(image, size);
+    case 5:
+      return NewReader<CImageCRT>(image, size);
+    default:  // 0, 6 (no G64 converter yet) and 8 (archives are opened by the caller)
+      return nullptr;
+  }
 }
 
 std::unique_ptr<CImage> CreateImageAmiga(ImageType, uint8_t*, uint32_t) {

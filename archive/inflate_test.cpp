@@ -1,0 +1,389 @@
+// Extraction of entries from zip-made and hand-made archives, the chunked
+// inflater's exact success rule, and gzip data inflated in memory.
+#include "archive/inflate.h"
+
+#include <gtest/gtest.h>
+
+#include "run/crc32.h"
+#include "tests/fixtures/process.h"
+#include "tests/fixtures/zip_writer.h"
+
+namespace {
+
+struct Extracted {
+  int result;
+  std::vector<uint8_t> data;
+  std::string out;  // standard output
+};
+
+Extracted Extract(ZipArchive& archive, const ZipEntry& entry) {
+  Extracted x;
+  x.data.resize(entry.uncompressed_size);
+  testing::internal::CaptureStdout();
+  x.result = ZipExtract(archive, entry, x.data.data());
+  x.out = testing::internal::GetCapturedStdout();
+  return x;
+}
+
+std::string Message(const std::string& path, const char* explanation) {
+  return "Error in zipfile " + path + "\n" + explanation + "\n";
+}
+
+// Extracts every entry of a zip-made archive and compares it with the file
+// of the same name in `dir`.
+void ExpectExtractsAsFiles(const TempDir& dir, const std::string& zip) {
+  std::unique_ptr<ZipArchive> archive = ZipOpen(dir / zip);
+  ASSERT_NE(nullptr, archive);
+  int count = 0;
+  while (const ZipEntry* e = ZipNextEntry(*archive)) {
+    Extracted x = Extract(*archive, *e);
+    EXPECT_EQ(0, x.result) << zip << ": " << e->name;
+    EXPECT_EQ("", x.out);
+    EXPECT_EQ(ReadFile(dir / e->name), x.data) << zip << ": " << e->name;
+    ++count;
+  }
+  EXPECT_EQ(4, count) << zip;
+  ZipClose(std::move(archive));
+}
+
+TEST(ZipExtract, ArchivesFromZipExtractByteForByte) {
+  TempDir dir;
+  WriteFile(dir / "big.d64", SampleBytes(174848));  // many 16 KiB chunks
+  WriteFile(dir / "small.prg", std::string("10 PRINT \"HELLO\"\n"));
+  WriteFile(dir / "empty.prg", std::string(""));
+  WriteFile(dir / "random.t64", SampleBytes(3000, 7));
+  const std::string files = " big.d64 small.prg empty.prg random.t64";
+  ASSERT_EQ(0, Shell("cd " + dir.path() + " && zip -q deflated.zip" + files +
+                     " && zip -q -0 stored.zip" + files +
+                     // Written to a pipe, the entries carry data descriptors.
+                     " && zip -q -" + files + " | cat > piped.zip"));
+  ExpectExtractsAsFiles(dir, "deflated.zip");
+  ExpectExtractsAsFiles(dir, "stored.zip");
+  ExpectExtractsAsFiles(dir, "piped.zip");
+  std::unique_ptr<ZipArchive> piped = ZipOpen(dir / "piped.zip");
+  ASSERT_NE(nullptr, piped);
+  EXPECT_EQ(8, ZipNextEntry(*piped)->flags & 8);
+}
+
+TEST(ZipExtract, StreamedStandardInputNeedsVersion45) {
+  // zip marks data read from a pipe for Zip64 (version 4.5): deflated it is
+  // refused, stored it is read.
+  TempDir dir;
+  WriteFile(dir / "data", SampleBytes(2000));
+  ASSERT_EQ(0, Shell("cd " + dir.path() + " && zip -q - - < data | cat > d.zip" +
+                     " && zip -q -0 - - < data | cat > s.zip"));
+  std::unique_ptr<ZipArchive> deflated = ZipOpen(dir / "d.zip");
+  ASSERT_NE(nullptr, deflated);
+  const ZipEntry* e = ZipNextEntry(*deflated);
+  ASSERT_NE(nullptr, e);
+  EXPECT_EQ(45, e->version_needed);
+  Extracted x = Extract(*deflated, *e);
+  EXPECT_EQ(-2, x.result);
+  EXPECT_EQ(Message(dir / "d.zip", kZipUnsupported), x.out);
+
+  std::unique_ptr<ZipArchive> stored = ZipOpen(dir / "s.zip");
+  ASSERT_NE(nullptr, stored);
+  e = ZipNextEntry(*stored);
+  ASSERT_NE(nullptr, e);
+  EXPECT_EQ(45, e->version_needed);
+  x = Extract(*stored, *e);
+  EXPECT_EQ(0, x.result);
+  EXPECT_EQ(ReadFile(dir / "data"), x.data);
+}
+
+// Each bad entry is followed by a good one: a failure leaves the archive
+// usable, and each is reported exactly once.
+TEST(ZipExtract, EveryFailureReportedOnceAndArchiveStaysUsable) {
+  const std::vector<uint8_t> data = SampleBytes(3000);
+  std::vector<std::pair<ZipFixtureEntry, int>> cases;
+  auto add = [&](ZipFixtureEntry e, int result) { cases.emplace_back(std::move(e), result); };
+
+  ZipFixtureEntry e = StoredEntry("sizes.prg", data);
+  e.compressed_size = 2999;
+  add(e, -3);
+  e = DeflatedEntry("v45.prg", data);
+  e.version_needed = 45;
+  add(e, -2);
+  e = DeflatedEntry("host.prg", data);
+  e.host_needed = 3;
+  add(e, -2);
+  e = DeflatedEntry("disk.prg", data);
+  e.start_disk = 1;
+  add(e, -2);
+  e = StoredEntry("m12.prg", data);
+  e.method = 12;
+  add(e, -2);
+  e = DeflatedEntry("short.prg", data);
+  e.uncompressed_size = 3001;  // inflates to fewer bytes
+  add(e, -3);
+  e = DeflatedEntry("long.prg", data);
+  e.uncompressed_size = 2999;  // inflates to more bytes
+  add(e, -3);
+  e = DeflatedEntry("garbage.prg", data);
+  e.payload[0] ^= 0x06;  // block type 3, which does not exist
+  add(e, -3);
+  e = DeflatedEntry("nothing.prg", data);
+  e.compressed_size = 0;
+  add(e, -3);
+  e = DeflatedEntry("encrypted.prg", data);
+  e.flags = 1;  // not examined: it inflates like any other
+  add(e, 0);
+  add(StoredEntry("empty.prg", {}), 0);
+
+  std::vector<ZipFixtureEntry> entries;
+  for (const auto& c : cases) {
+    entries.push_back(c.first);
+    entries.push_back(StoredEntry("good.prg", data));
+  }
+  TempDir dir;
+  WriteFile(dir / "t.zip", BuildZip(entries));
+  std::unique_ptr<ZipArchive> archive = ZipOpen(dir / "t.zip");
+  ASSERT_NE(nullptr, archive);
+  for (const auto& c : cases) {
+    const ZipEntry* entry = ZipNextEntry(*archive);
+    ASSERT_NE(nullptr, entry);
+    ASSERT_EQ(c.first.name, entry->name);
+    Extracted x = Extract(*archive, *entry);
+    EXPECT_EQ(c.second, x.result) << entry->name;
+    const char* explanation = c.second == -2 ? kZipUnsupported : kZipCorrupt;
+    EXPECT_EQ(c.second == 0 ? "" : Message(dir / "t.zip", explanation), x.out) << entry->name;
+    if (c.second == 0) {
+      EXPECT_EQ(c.first.name == "empty.prg" ? std::vector<uint8_t>{} : data, x.data);
+    }
+
+    entry = ZipNextEntry(*archive);
+    ASSERT_NE(nullptr, entry);
+    x = Extract(*archive, *entry);
+    EXPECT_EQ(0, x.result) << "after " << c.first.name;
+    EXPECT_EQ(data, x.data);
+  }
+}
+
+TEST(ZipExtract, DataOutsideTheFileIsUnreachable) {
+  TempDir dir;
+  ZipFixtureEntry far = StoredEntry("far.prg", {1, 2, 3});
+  ZipFixtureEntry past = StoredEntry("past.prg", {1, 2, 3});
+  past.compressed_size = past.uncompressed_size = 100000;
+  std::vector<uint8_t> zip = BuildZip({far, past});
+  // The first local header offset now points beyond the end of the file.
+  const size_t directory = zip.size() - 22 - 2 * (46 + 8);
+  zip[directory + 42 + 3] = 0x7F;
+  WriteFile(dir / "t.zip", zip);
+  std::unique_ptr<ZipArchive> archive = ZipOpen(dir / "t.zip");
+  ASSERT_NE(nullptr, archive);
+  for (int i = 0; i < 2; ++i) {
+    const ZipEntry* entry = ZipNextEntry(*archive);
+    ASSERT_NE(nullptr, entry);
+    Extracted x = Extract(*archive, *entry);
+    EXPECT_EQ(-1, x.result) << entry->name;
+    EXPECT_EQ(Message(dir / "t.zip", kZipCorrupt), x.out) << entry->name;
+  }
+}
+
+// Deflate data made of one stored block is exactly as long as asked for.
+ZipFixtureEntry ExactDeflated(const std::string& name, uint32_t compressed_size,
+                              uint32_t trailing = 0) {
+  const std::vector<uint8_t> data = SampleBytes(compressed_size - 5 - trailing);
+  ZipFixtureEntry e = StoredEntry(name, data);
+  e.method = 8;
+  e.payload = StoredDeflateBlock(data);
+  e.payload.resize(compressed_size, 0xEE);
+  e.compressed_size = compressed_size;
+  return e;
+}
+
+TEST(ZipExtract, StreamMustEndInTheLastChunk) {
+  struct Case {
+    uint32_t compressed_size, trailing;
+    int result;
+  };
+  const Case cases[] = {
+      {16384, 0, 0},   // one full chunk, and the byte after it offered
+      {16385, 0, 0},   // 16384 then 1
+      {40000, 0, 0},   // three chunks
+      {16000, 7, 0},   // bytes after the stream within the last chunk
+      {16385, 1, -3},  // the stream ends in the first of two chunks
+      {16384 + 16384 + 100, 16384 + 100, -3},
+  };
+  std::vector<ZipFixtureEntry> entries;
+  for (const Case& c : cases)
+    entries.push_back(ExactDeflated(std::to_string(c.compressed_size), c.compressed_size, c.trailing));
+  TempDir dir;
+  WriteFile(dir / "t.zip", BuildZip(entries));
+  std::unique_ptr<ZipArchive> archive = ZipOpen(dir / "t.zip");
+  ASSERT_NE(nullptr, archive);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const ZipEntry* entry = ZipNextEntry(*archive);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(cases[i].compressed_size, entry->compressed_size);
+    Extracted x = Extract(*archive, *entry);
+    EXPECT_EQ(cases[i].result, x.result) << "case " << i;
+    if (cases[i].result == 0) {
+      EXPECT_EQ(SampleBytes(entry->uncompressed_size), x.data) << "case " << i;
+    } else {
+      EXPECT_EQ(Message(dir / "t.zip", kZipCorrupt), x.out);
+    }
+  }
+}
+
+TEST(InflateFromFile, SuccessOnlyWhenOutputExactlyFilled) {
+  const std::vector<uint8_t> data = SampleBytes(50000);
+  const std::vector<uint8_t> deflated = RawDeflate(data);
+  const auto size = static_cast<uint32_t>(deflated.size());
+  TempDir dir;
+  WriteFile(dir / "d", deflated);
+  std::unique_ptr<FILE, FileCloser> f(fopen((dir / "d").c_str(), "rb"));
+  ASSERT_NE(nullptr, f);
+  auto inflate_from = [&](uint32_t compressed, uint32_t out_size) {
+    std::vector<uint8_t> out(out_size + 1, 0x55);
+    rewind(f.get());
+    int result = InflateFromFile(f.get(), compressed, out.data(), out_size);
+    EXPECT_EQ(0x55, out[out_size]) << "written past the room";
+    if (result == 0) {
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+    }
+    return result;
+  };
+  EXPECT_EQ(0, inflate_from(size, 50000));
+  EXPECT_EQ(-1, inflate_from(size, 49999));
+  EXPECT_EQ(-1, inflate_from(size, 50001));
+  EXPECT_EQ(-1, inflate_from(0, 50000));
+  EXPECT_EQ(-1, inflate_from(size / 2, 50000));
+  // More compressed bytes than the file holds: the short read is taken, and
+  // the remaining count never reaches 0.
+  EXPECT_EQ(-1, inflate_from(size + 100, 50000));
+}
+
+std::vector<uint8_t> Gzip(uint8_t flags, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out = {0x1F, 0x8B, 8, flags, 1, 2, 3, 4, 2, 3};
+  auto append = [&](std::initializer_list<uint8_t> bytes) { out.insert(out.end(), bytes); };
+  if (flags & 0x04) append({4, 0, 'A', 'P', 0, 0});
+  if (flags & 0x08) append({'g', 'a', 'm', 'e', '.', 'a', 'd', 'f', 0});
+  if (flags & 0x10) append({'b', 'y', ' ', 'h', 'a', 'n', 'd', 0});
+  if (flags & 0x02) append({0xAB, 0xCD});
+  const std::vector<uint8_t> deflated = RawDeflate(data);
+  out.insert(out.end(), deflated.begin(), deflated.end());
+  const uint32_t crc = crc32(data.data(), static_cast<uint32_t>(data.size()), 0, 0);
+  const auto size = static_cast<uint32_t>(data.size());
+  for (uint32_t v : {crc, size})
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
+  return out;
+}
+
+std::unique_ptr<uint8_t[]> Gunzip(const std::vector<uint8_t>& gz, uint32_t* size) {
+  return GunzipMemory(gz.data(), static_cast<uint32_t>(gz.size()), size);
+}
+
+TEST(GunzipMemory, FilesFromGzip) {
+  TempDir dir;
+  const std::vector<uint8_t> image = SampleBytes(901120);
+  WriteFile(dir / "disk.adf", image);
+  ASSERT_EQ(0, Shell("cd " + dir.path() + " && gzip -c disk.adf > named.adz && gzip -n -c disk.adf > bare.adz"));
+  for (const char* name : {"named.adz", "bare.adz"}) {
+    const std::vector<uint8_t> gz = ReadFile(dir / name);
+    EXPECT_EQ(std::string(name) == "named.adz" ? 0x08 : 0, gz[3] & 0x08);
+    uint32_t size = 0;
+    std::unique_ptr<uint8_t[]> out = Gunzip(gz, &size);
+    ASSERT_NE(nullptr, out) << name;
+    ASSERT_EQ(image.size(), size);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), out.get())) << name;
+  }
+}
+
+TEST(GunzipMemory, OptionalHeaderPartsAreSkipped) {
+  const std::vector<uint8_t> data = SampleBytes(4000, 3);
+  for (uint8_t flags : {0x00, 0x02, 0x04, 0x08, 0x10, 0x1E, 0xE0}) {
+    uint32_t size = 0;
+    std::unique_ptr<uint8_t[]> out = Gunzip(Gzip(flags, data), &size);
+    ASSERT_NE(nullptr, out) << int{flags};
+    EXPECT_EQ(4000u, size);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), out.get())) << int{flags};
+  }
+}
+
+TEST(GunzipMemory, EmptyImage) {
+  uint32_t size = 77;
+  std::unique_ptr<uint8_t[]> out = Gunzip(Gzip(0x08, {}), &size);
+  EXPECT_NE(nullptr, out);
+  EXPECT_EQ(0u, size);
+}
+
+TEST(GunzipMemory, RefusedInputsLeaveSizeAlone) {
+  const std::vector<uint8_t> data = SampleBytes(4000, 5);
+  const std::vector<uint8_t> good = Gzip(0x1E, data);
+  std::vector<std::vector<uint8_t>> bad;
+  for (size_t at : {0, 1, 2}) {
+    bad.push_back(good);
+    bad.back()[at] ^= 1;  // ID1, ID2, CM
+  }
+  bad.push_back(good);
+  bad.back()[good.size() - 8] ^= 1;  // trailer CRC
+  bad.push_back(good);
+  bad.back()[good.size() - 4] ^= 1;  // ISIZE one off: stops short or runs over
+  bad.push_back(good);
+  bad.back()[good.size() - 1] = 0x04;  // ISIZE 64 MiB and more
+  bad.push_back(good);
+  bad.back()[40] ^= 0x10;  // damaged deflate data
+  // Every shorter input: too short, or header parts running past the end,
+  // or a stream cut short.
+  for (size_t length = 0; length < good.size(); length += length < 60 ? 1 : 97)
+    bad.emplace_back(good.begin(), good.begin() + length);
+  // A name without its terminating zero before the trailer.
+  bad.push_back({0x1F, 0x8B, 8, 0x08, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0, 0});
+  // XLEN larger than what follows.
+  bad.push_back({0x1F, 0x8B, 8, 0x04, 0, 0, 0, 0, 0, 3, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});
+
+  for (size_t i = 0; i < bad.size(); ++i) {
+    uint32_t size = 1234;
+    // A copy of exactly the input's length, so that any read beyond it shows.
+    auto copy = std::make_unique<uint8_t[]>(bad[i].size());
+    std::copy(bad[i].begin(), bad[i].end(), copy.get());
+    EXPECT_EQ(nullptr, GunzipMemory(copy.get(), static_cast<uint32_t>(bad[i].size()), &size))
+        << "case " << i;
+    EXPECT_EQ(1234u, size);
+  }
+  uint32_t size = 1;
+  EXPECT_EQ(nullptr, GunzipMemory(nullptr, 100, &size));
+}
+
+// Every byte of a small archive damaged in turn: whatever the fields claim,
+// each failing call writes exactly one message and nothing reads out of
+// bounds (the sanitizer build checks the latter).
+TEST(ZipDamage, EveryFailureReportedExactlyOnce) {
+  const std::vector<uint8_t> good = BuildZip(
+      {DeflatedEntry("a.prg", SampleBytes(600)), StoredEntry("b.d64", SampleBytes(40))});
+  TempDir dir;
+  const std::string path = dir / "t.zip";
+  const std::string message = "Error in zipfile " + path + "\n";
+  for (size_t at = 0; at < good.size(); ++at) {
+    for (uint8_t value : {0x00, 0xFF, 0x7F}) {
+      std::vector<uint8_t> zip = good;
+      zip[at] = value;
+      // A new file each time: rewriting one in place waits for the disk.
+      std::remove(path.c_str());
+      WriteFile(path, zip);
+      int failures = 0;
+      testing::internal::CaptureStdout();
+      std::unique_ptr<ZipArchive> archive = ZipOpen(path);
+      if (!archive) {
+        ++failures;
+      } else {
+        while (const ZipEntry* e = ZipNextEntry(*archive)) {
+          if (e->uncompressed_size > (1u << 20)) continue;
+          std::vector<uint8_t> buffer(e->uncompressed_size);
+          if (ZipExtract(*archive, *e, buffer.data()) != 0) ++failures;
+        }
+        if (archive->cursor < archive->directory_size) ++failures;
+        ZipClose(std::move(archive));
+      }
+      const std::string out = testing::internal::GetCapturedStdout();
+      int messages = 0;
+      for (size_t p = out.find(message); p != std::string::npos; p = out.find(message, p + 1))
+        ++messages;
+      // Only running out of memory goes unreported, and it cannot happen here.
+      EXPECT_EQ(failures, messages) << "byte " << at << " = " << int{value};
+    }
+  }
+}
+
+}  // namespace
