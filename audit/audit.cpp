@@ -22,8 +22,11 @@ std::string ExtensionOf(const std::string& name) {
   return dot == std::string::npos ? "" : name.substr(dot);
 }
 
-std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size) {
+// An archive entry's buffer is zeroed, so that an entry that fails to
+// extract always lists the same bytes; a plain file's is read over whole.
+std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size, bool zeroed) {
   if (size > kMaxImageSize) return nullptr;
+  if (!zeroed) return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
 }
 
@@ -43,7 +46,7 @@ bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
     return false;
   }
   *size = static_cast<uint32_t>(length);
-  *image = AllocateImage(*size);
+  *image = AllocateImage(*size, false);
   if (!*image) return false;
   size_t done = 0;
   while (done < *size) {
@@ -109,7 +112,7 @@ Outcome AuditArchive(const SystemProfile& profile, const std::string& name,
       type = FindImageType(profile, extension);
       if (type == 0) continue;
     }
-    std::unique_ptr<uint8_t[]> image = AllocateImage(entry->uncompressed_size);
+    std::unique_ptr<uint8_t[]> image = AllocateImage(entry->uncompressed_size, true);
     if (!image) {
       fprintf(stderr, "\nErr: Unable to hold %s of zipfile %s in memory\n",
               entry->name.c_str(), name.c_str());

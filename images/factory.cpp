@@ -4,8 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "images/adf.h"
 #include "images/crt.h"
 #include "images/d64.h"
+#include "images/g64.h"
 #include "images/p00.h"
 #include "images/raw.h"
 #include "images/t64.h"
@@ -40,6 +42,17 @@ static std::unique_ptr<CImage> NewD64Reader(uint8_t* image, uint32_t size) {
   return reader;
 }
 
+// The D64 image converted from a G64 image is written over the front of the
+// G64's own buffer, which is at least as long.
+static std::unique_ptr<CImage> NewG64Reader(uint8_t* image, uint32_t size) {
+  std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[size]);
+  if (!scratch) return nullptr;
+  const uint32_t converted = ConvertG64ToD64(image, size, scratch.get(), size);
+  if (converted == 0) return nullptr;
+  std::memcpy(image, scratch.get(), converted);
+  return NewD64Reader(image, converted);
+}
+
 template <typename Reader>
 static std::unique_ptr<CImage> NewReader(uint8_t* image, uint32_t size) {
   return std::unique_ptr<CImage>(new (std::nothrow) Reader(image, size));
@@ -59,11 +72,15 @@ std::unique_ptr<CImage> CreateImageC64(ImageType type, uint8_t* image, uint32_t 
       return NewReader<CImageP00>(image, size);
     case 5:
       return NewReader<CImageCRT>(image, size);
-    default:  // 0, 6 (no G64 converter yet) and 8 (archives are opened by the caller)
+    case 6:
+      return NewG64Reader(image, size);
+    default:  // 0, and 8: archives are opened by the caller
       return nullptr;
   }
 }
 
-std::unique_ptr<CImage> CreateImageAmiga(ImageType, uint8_t*, uint32_t) {
-  return nullptr;
+std::unique_ptr<CImage> CreateImageAmiga(ImageType type, uint8_t* image,
+                                         uint32_t size) {
+  if (type != 1 && type != 2) return nullptr;
+  return NewReader<CImageADF>(image, size);
 }

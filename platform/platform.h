@@ -40,6 +40,11 @@ bool MoveNoReplace(const std::string& from, const std::string& to);
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          std::string* error);
 
+// Keeps the heap's freed blocks of up to a few MiB for reuse, so that the
+// image buffers of one file after another are not handed back to the kernel
+// and faulted in again each time.
+void TuneAllocator();
+
 // The console key test. While a watch is on and standard input is a
 // terminal, one key press counts without Enter and is left unread. The first
 // SIGINT or SIGTERM also counts as a key press; a second ends the process at

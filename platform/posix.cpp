@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -150,6 +151,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
   }
   SyncFolder(FolderOf(path));
   return true;
+}
+
+void TuneAllocator() {
+  constexpr int kKeep = 4 << 20;
+  mallopt(M_MMAP_THRESHOLD, kKeep);
+  mallopt(M_TRIM_THRESHOLD, kKeep);
 }
 
 // Key watch state: written by the signal handler and read by KeyWaiting.

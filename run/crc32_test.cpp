@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <random>
 
 namespace {
@@ -44,6 +46,18 @@ TEST(Crc32, AgreesWithReferenceForEveryLengthAndSeed) {
     ASSERT_EQ(ReferenceCrc(data.data(), length, seed),
               crc32(data.data(), length, 0, seed))
         << "length " << length << " seed " << seed;
+  }
+}
+
+TEST(Crc32, AgreesWithZlibOnLargeUnalignedBuffers) {
+  std::mt19937 random(64);
+  std::vector<uint8_t> data((1 << 20) + 64);
+  for (auto& b : data) b = static_cast<uint8_t>(random());
+  for (uint32_t offset : {0u, 1u, 7u, 15u}) {
+    for (uint32_t length : {64u, 65u, 127u, 128u, 1000u, 174848u, 1u << 20}) {
+      uint32_t zlib = static_cast<uint32_t>(crc32_z(0, data.data() + offset, length));
+      ASSERT_EQ(zlib, crc32(data.data(), length, offset, 0)) << offset << " " << length;
+    }
   }
 }
 

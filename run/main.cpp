@@ -31,12 +31,10 @@ void WalkEveryPattern(const std::string& directory, const AuditContext& context,
                                       RunFlags fileFlags) {
     return AuditFile(context, name, folder, fileFlags);
   };
-  platform::StartKeyWatch();
   std::string pattern;
   while (NextPattern(&pattern) != 0) {
     walker.WalkDirectory(directory, audit, pattern, flags);
   }
-  platform::StopKeyWatch();
 }
 
 }  // namespace
@@ -50,6 +48,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   BuildCrcTable();
+  platform::TuneAllocator();
 
   const SystemProfile& profile = *CurrentProfile();
   Database& database = TheDatabase();
@@ -73,12 +72,16 @@ int main(int argc, char** argv) {
   }
   fputs("Warning- contents under pressure!\n\n", stderr);
 
+  // From here an interrupt lets the current file finish, and the have file
+  // is still written.
+  platform::StartKeyWatch();
   AuditContext context{profile, database};
   if (flags & RF_SINGLE_FILE) {
     count = AuditFile(context, fileName, "", flags);
   } else {
     WalkEveryPattern(directory, context, flags);
   }
+  platform::StopKeyWatch();
 
   if (count > 0) {
     fputs("\nUnloading Data\n", stderr);

@@ -1,0 +1,97 @@
+// Auditing Amiga disks (plain, gzip, zipped) and G64 images with the real binary.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/fixtures/collection.h"
+#include "tests/fixtures/gcr.h"
+#include "tests/fixtures/process.h"
+
+namespace {
+
+// The dump lines after the version line, sorted: the walk meets a folder's
+// files in no set order.
+std::vector<std::string> DumpLines(const std::string& out) {
+  std::vector<std::string> lines;
+  size_t start = out.find('\n') + 1, end;
+  while ((end = out.find('\n', start)) != std::string::npos) {
+    lines.push_back(out.substr(start, end - start));
+    start = end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+std::string Dump(const std::string& name, const std::vector<uint32_t>& crcs) {
+  char count[8];
+  std::snprintf(count, sizeof count, "%03zu", crcs.size());
+  std::string line = name + ";;;;;" + count;
+  for (uint32_t crc : crcs) line += ";" + Hex(crc);
+  return line;
+}
+
+TEST(AmigaProfile, DumpOfPlainGzipAndZippedDisks) {
+  TempDir dir;
+  const std::string src = dir / "src";
+  MakeFolder(src);
+  const Bytes work = Content(21, 901120), game = Content(22, 901120);
+  WriteFile(dir / "work.adf", work);
+  WriteFile(src + "/game.adf", game);
+  WriteFile(src + "/work.adf", work);
+  ASSERT_EQ(0, Shell("cd '" + src + "' && gzip -c game.adf > ../game.adz && gzip -n -c game.adf >"
+                     " ../packed.adf && gzip -c < work.adf > work.adz && cp ../game.adz broken.adz"));
+  MakeZip(dir / "disks.zip", src, {"work.adz", "game.adf", "work.adf"});
+  Bytes broken = ReadFile(src + "/broken.adz");
+  broken[broken.size() - 5] ^= 0x40;  // the trailer's CRC
+  WriteFile(dir / "broken.adz", broken);
+
+  RunResult run = RunDewmop({"-ca", "-d"}, dir.path());
+  EXPECT_EQ((std::vector<std::string>{
+                Dump("disks.zip", {Crc(work), Crc(game), Crc(work)}),
+                Dump("game.adz", {Crc(game)}),
+                Dump("packed.adf", {Crc(game)}),
+                Dump("work.adf", {Crc(work)}),
+            }),
+            DumpLines(run.out))
+      << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("\nEmpty: " + (dir / "broken.adz") + "\n"));
+}
+
+TEST(C64Profile, DumpOfG64ImagesAndAZipHoldingOne) {
+  TempDir dir;
+  const std::string src = dir / "src";
+  MakeFolder(src);
+  const Bytes a = Content(31, 30000), b = Content(32, 900);
+  WriteFile(src + "/a.prg", a);
+  WriteFile(src + "/b.prg", b);
+  ASSERT_EQ(0, Shell("cd '" + src + "' && cc1541 -q -n DISK -w a.prg -w b.prg"
+                     " -g ../game.g64 disk.d64 >/dev/null && cp ../game.g64 inner.g64"));
+  MakeZip(dir / "games.zip", src, {"inner.g64"});
+
+  // Without the first sector of its first file the converted image is
+  // damaged: one CRC of the whole buffer, the D64 over the G64's front.
+  const Bytes d64 = ReadFile(src + "/disk.d64");
+  const uint8_t* entry = &d64[358 * 256 + 2];  // track 18, sector 1
+  ASSERT_EQ(0x82, entry[0]) << "a PRG entry";
+  const Bytes damaged = BuildG64(d64, {.faults = {{G64Fault::kMissing, entry[1], entry[2]}}});
+  WriteFile(dir / "damaged.g64", damaged);
+  uint32_t lost = entry[2];
+  for (uint32_t t = 1; t < entry[1]; ++t) lost += t <= 17 ? 21 : t <= 24 ? 19 : t <= 30 ? 18 : 17;
+  Bytes whole = d64;
+  whole.resize(174848 + 683, 1);  // the error table: all sound but one
+  std::fill_n(whole.begin() + lost * 256, 256, 0x01);
+  whole[lost * 256] = 0x4B;
+  whole[174848 + lost] = 0;
+  whole.insert(whole.end(), damaged.begin() + whole.size(), damaged.end());
+
+  RunResult run = RunDewmop({"-cc", "-d"}, dir.path());
+  EXPECT_EQ((std::vector<std::string>{
+                Dump("damaged.g64", {Crc(whole)}),
+                Dump("game.g64", {Crc(a), Crc(b)}),
+                Dump("games.zip", {Crc(a), Crc(b)}),
+            }),
+            DumpLines(run.out))
+      << run.err;
+}
+
+}  // namespace
