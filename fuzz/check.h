@@ -16,7 +16,7 @@
     }                                                                     \
   } while (0)
 
-// CRC-32 itself runs in zlib, which carries no instrumentation.
+// CRC-32 itself may run in zlib, which carries no instrumentation.
 inline uint32_t ReadEveryByte(const uint8_t* bytes, uint32_t length) {
   uint32_t sum = 0;
   for (uint32_t i = 0; i < length; ++i) sum = sum * 31 + bytes[i];
