@@ -20,10 +20,21 @@ uint32_t Load(const DatFolder& folder, const std::string& text, Database* db) {
   return LoadDat(*db, folder.profile);
 }
 
-std::vector<std::string> Names(const Database& db) {
-  std::vector<std::string> names;
-  for (uint32_t i = 1; i < db.recordCount; ++i) names.push_back(db.records[i].name);
-  return names;
+// The loaded table as text: the version line and "/", then one line per slot up to
+// the end marker, "name|publisher|note|cracker|date|CRC CRC", marked "*" when
+// present.
+std::string Table(const Database& db) {
+  std::string text = db.datVersion + "/";
+  for (uint32_t i = 1; i <= db.recordCount; ++i) {
+    const DatRecord& r = db.records[i];
+    text += (r.have ? "*" : "") + r.name + "|" + r.publisher + "|" + r.crackNote + "|" +
+            r.crackName + "|" + std::to_string(r.date) + "|";
+    char crc[10];
+    for (uint32_t value : r.crcs) text += (snprintf(crc, sizeof crc, "%08X ", value), crc);
+    EXPECT_EQ(r.crcs.size(), r.crcCount);
+    text += "\n";
+  }
+  return text;
 }
 
 std::string WithCrLf(const std::string& text) {
@@ -32,161 +43,85 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
-TEST(LoadDat, LastTitleCountsWithOrWithoutFinalLineFeed) {
+// A last line without its line feed counts as if it had one; a carriage return
+// before a line feed is not data (a lone one is); a version line longer than 19
+// characters runs into the first record; a trailing semicolon shifts fields.
+TEST(LoadDat, Tables) {
+  const std::string v = "C64 1.00\n", two = v + DatLine("A\rB", {1}) + DatLine("B", {3, 2});
+  const std::string two_table = v + "/A\rB||||0|00000001 \nB||||0|00000002 00000003 \n||||0|\n";
+  const std::string name101 = std::string(100, 'a') + "b", name150(150, 'c');
+  const struct {
+    std::string text;
+    uint32_t count;
+    std::string table, out;
+  } cases[] = {
+      {two, 3, two_table, ""},
+      {two.substr(0, two.size() - 1), 3, two_table, ""},
+      {WithCrLf(two), 3, two_table, ""},
+      {v + "A;;;;0;1;1\nB;Pub", 2, v + "/A||||0|00000001 \nB|Pub|||0|\n", ""},
+      {v + "A;;;;0;1;1\nB;Pub\n", 2, v + "/A||||0|00000001 \nB|Pub|||0|\n", ""},
+      {v + "A;;;;0;1;1;", 2, v + "/A||||0|00000001 \n||||0|\n", ""},
+      {v + "A;;;;0;1;1;\n", 2, v + "/A||||0|00000001 \n||||0|\n", ""},
+      {v, 1, v + "/||||0|\n", ""},
+      {"C64 1.00", 0, "C64 1.00/", ""},
+      {"", 0, "/", ""},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXY\n" + DatLine("A", {1}), 2,
+       "ABCDEFGHIJKLMNOPQRS/TUVWXY|A|||0|\n001|00000001|||0|\n", ""},
+      {v + "Demo;;;;;2;ffff0000;1A2B3C4D\n", 2, v + "/Demo||||0|1A2B3C4D FFFF0000 \n||||0|\n", ""},
+      {v + "N;;;;70000;1;123456789\n", 2, v + "/N||||4464|FFFFFFFF \n||||0|\n", ""},
+      {v + name101 + ";Pub;;;0;1;5\n" + name150 + ";;;;0;0\n", 3,
+       v + "/" + name101.substr(0, 100) + "|Pub|||0|00000005 \n" + name150.substr(0, 100) + "||||0|\n||||0|\n",
+       "Err: LoadDat() record exceeds boundaries:\n100\t" + name101 +
+           "\nErr: LoadDat() record exceeds boundaries:\n149\t" + name150.substr(0, 101) + "\n"},
+      {v + "A;;;;0;0\nB;;;;0;1;5\n", 3, v + "/A||||0|\nB||||0|00000005 \n||||0|\n", ""},
+      // The line feed after a final semicolon ends an empty name.
+      {v + "A;;;;0;1;5;\nB;;;;0;1;6\n", 3, v + "/A||||0|00000005 \n|B|||0|\n1|6|||0|\n", ""},
+  };
   DatFolder folder;
-  std::string text = "C64 1.00\n" + DatLine("A", {1}) + DatLine("B", {3, 2});
-  Database with, without;
-  EXPECT_EQ(Load(folder, text, &with), 3u);
-  text.pop_back();
-  EXPECT_EQ(Load(folder, text, &without), 3u);
-  EXPECT_EQ(Names(without), (std::vector<std::string>{"A", "B"}));
-  EXPECT_EQ(Names(with), Names(without));
-  EXPECT_EQ(without.records[2].crcs, (std::vector<uint32_t>{2, 3}));
-  const DatRecord& marker = without.records[3];
-  EXPECT_EQ(marker.name, "");
-  EXPECT_EQ(marker.crcCount, 0);
-
-  // A cut-off last record, or a final semicolon, counts as it would before a
-  // line feed.
-  for (std::string tail : {"A;;;;0;1;1\nB;Pub", "A;;;;0;1;1;"}) {
-    Database unended, ended;
-    uint32_t count = Load(folder, "C64 1.00\n" + tail, &unended);
-    EXPECT_EQ(count, Load(folder, "C64 1.00\n" + tail + "\n", &ended)) << tail;
-    EXPECT_EQ(count, 2u) << tail;
-    EXPECT_EQ(unended.records[2].name, ended.records[2].name);
+  for (const auto& c : cases) {
+    Database db;
+    CaptureStdout();
+    EXPECT_EQ(c.count, Load(folder, c.text, &db)) << c.text;
+    EXPECT_EQ(c.out, GetCapturedStdout()) << c.text;
+    EXPECT_EQ(c.table, Table(db)) << c.text;
   }
 }
 
-TEST(LoadDat, CarriageReturnBeforeLineFeedIsNotData) {
+// Without a DAT file the have file is not read; with an empty one it is, and
+// no index in it is legal.
+TEST(LoadDat, HaveFileOfAnEmptyOrMissingDat) {
   DatFolder folder;
-  std::string text = "C64 1.00\n" + DatLine("A\rB", {1}) + DatLine("C", {2});
-  Database unix, windows;
-  ASSERT_EQ(Load(folder, text, &unix), 3u);
-  ASSERT_EQ(Load(folder, WithCrLf(text), &windows), 3u);
-  EXPECT_EQ(windows.datVersion, "C64 1.00\n");
-  EXPECT_EQ(Names(windows), Names(unix));
-  EXPECT_EQ(windows.records[1].name, "A\rB");  // a lone one is
-  EXPECT_EQ(windows.records[2].crcs, std::vector<uint32_t>{2});
-}
-
-TEST(LoadDat, VersionLineAloneOrNothing) {
-  DatFolder folder;
-  Database missing;
-  WriteFile(folder.have, "junk");
+  Database missing, empty;
+  WriteFile(folder.have, std::vector<uint8_t>{1, 0});
   CaptureStderr();
   EXPECT_EQ(LoadDat(missing, folder.profile), 0u);
-  EXPECT_EQ(GetCapturedStderr(), "");  // the have file is not read
-  EXPECT_EQ(missing.datVersion, "");
-
-  // The have file is still read, and no index in it is legal.
-  Database empty;
-  WriteFile(folder.have, std::vector<uint8_t>{1, 0});
+  EXPECT_EQ(GetCapturedStderr(), "");
   CaptureStderr();
   EXPECT_EQ(Load(folder, "", &empty), 0u);
   EXPECT_EQ(GetCapturedStderr(), folder.have + " contains illegal index: 1, ignoring\n");
-
-  std::remove(folder.have.c_str());
-  Database alone, unended;
-  EXPECT_EQ(Load(folder, "C64 1.00\n", &alone), 1u);
-  EXPECT_EQ(alone.datVersion, "C64 1.00\n");
-  EXPECT_EQ(Load(folder, "C64 1.00", &unended), 0u);
-}
-
-TEST(LoadDat, LongVersionLineShiftsTheFirstRecord) {
-  DatFolder folder;
-  Database db;
-  EXPECT_EQ(Load(folder, "ABCDEFGHIJKLMNOPQRSTUVWXY\n" + DatLine("A", {1}), &db), 2u);
-  EXPECT_EQ(db.datVersion, "ABCDEFGHIJKLMNOPQRS");
-  EXPECT_EQ(db.records[1].name, "TUVWXY");
-  EXPECT_EQ(db.records[1].publisher, "A");
-}
-
-TEST(LoadDat, DemoRecord) {
-  DatFolder folder;
-  Database db;
-  ASSERT_EQ(Load(folder, "C64 1.00\nDemo;;;;;2;ffff0000;1A2B3C4D\n", &db), 2u);
-  const DatRecord& demo = db.records[1];
-  EXPECT_EQ(demo.name, "Demo");
-  EXPECT_EQ(demo.publisher, "");
-  EXPECT_EQ(demo.crackNote, "");
-  EXPECT_EQ(demo.crackName, "");
-  EXPECT_EQ(demo.date, 0);
-  EXPECT_EQ(demo.crcCount, 2);
-  EXPECT_EQ(demo.have, 0);
-  EXPECT_EQ(demo.crcs, (std::vector<uint32_t>{0x1A2B3C4D, 0xFFFF0000}));
 }
 
 TEST(LoadDat, NumberRules) {
-  EXPECT_EQ(ParseDatDecimal("70000"), 4464);
-  EXPECT_EQ(ParseDatDecimal("-1"), 0xFFFF);
-  EXPECT_EQ(ParseDatDecimal("-70000"), 61072);
-  EXPECT_EQ(ParseDatDecimal(" \t+12x3"), 12);
-  EXPECT_EQ(ParseDatDecimal("99999999999999999999"), 0xFFFF);  // 10^20 - 1
-  EXPECT_EQ(ParseDatDecimal(""), 0);
-  EXPECT_EQ(ParseDatDecimal("- 5"), 0);
-
-  EXPECT_EQ(ParseDatHex("123456789"), 0xFFFFFFFFu);
-  EXPECT_EQ(ParseDatHex("-123456789"), 0xFFFFFFFFu);
-  EXPECT_EQ(ParseDatHex("FFFFFFFF"), 0xFFFFFFFFu);
-  EXPECT_EQ(ParseDatHex("0000000000abcdef"), 0xABCDEFu);
-  EXPECT_EQ(ParseDatHex(" 0X1f"), 0x1Fu);
-  EXPECT_EQ(ParseDatHex("-1"), 0xFFFFFFFFu);
-  EXPECT_EQ(ParseDatHex("-0x10"), 0xFFFFFFF0u);
-  EXPECT_EQ(ParseDatHex("0x"), 0u);
-  EXPECT_EQ(ParseDatHex("12g4"), 0x12u);
-  EXPECT_EQ(ParseDatHex("zz"), 0u);
-
-  DatFolder folder;
-  Database db;
-  ASSERT_EQ(Load(folder, "C64 1.00\nN;;;;70000;1;123456789\n", &db), 2u);
-  EXPECT_EQ(db.records[1].date, 4464);
-  EXPECT_EQ(db.records[1].crcs, std::vector<uint32_t>{0xFFFFFFFFu});
-}
-
-TEST(LoadDat, OverlongFieldsAreReportedAndCut) {
-  DatFolder folder;
-  std::string name101 = std::string(100, 'a') + "b";
-  std::string name150 = std::string(150, 'c');
-  Database db;
-  CaptureStdout();
-  ASSERT_EQ(Load(folder, "C64 1.00\n" + name101 + ";Pub;;;0;1;5\n" + name150 + ";;;;0;0\n", &db), 3u);
-  EXPECT_EQ(GetCapturedStdout(),
-            "Err: LoadDat() record exceeds boundaries:\n100\t" + name101 +
-                "\nErr: LoadDat() record exceeds boundaries:\n149\t" +
-                name150.substr(0, 101) + "\n");
-  EXPECT_EQ(db.records[1].name, name101.substr(0, 100));
-  EXPECT_EQ(db.records[1].publisher, "Pub");
-  EXPECT_EQ(db.records[1].crcs, std::vector<uint32_t>{5});
-  EXPECT_EQ(db.records[2].name, name150.substr(0, 100));
-}
-
-TEST(LoadDat, FieldCountsShiftFields) {
-  DatFolder folder;
-  Database none;
-  ASSERT_EQ(Load(folder, "C64 1.00\nA;;;;0;0\nB;;;;0;1;5\n", &none), 3u);
-  EXPECT_TRUE(none.records[1].crcs.empty());
-  EXPECT_EQ(none.records[2].name, "B");
-
-  // The line feed after a final semicolon ends an empty name.
-  Database shifted;
-  ASSERT_EQ(Load(folder, "C64 1.00\nA;;;;0;1;5;\nB;;;;0;1;6\n", &shifted), 3u);
-  EXPECT_EQ(shifted.records[1].crcs, std::vector<uint32_t>{5});
-  EXPECT_EQ(shifted.records[2].name, "");
-  EXPECT_EQ(shifted.records[2].publisher, "B");
-  EXPECT_EQ(shifted.records[2].crcCount, 0);
-  EXPECT_EQ(shifted.records[3].name, "1");  // the end marker
+  const std::pair<const char*, uint16_t> decimals[] = {
+      {"70000", 4464}, {"-1", 0xFFFF}, {"-70000", 61072}, {" \t+12x3", 12},
+      {"99999999999999999999", 0xFFFF}, {"", 0}, {"- 5", 0}};
+  for (auto [text, value] : decimals) EXPECT_EQ(ParseDatDecimal(text), value) << text;
+  const std::pair<const char*, uint32_t> hexes[] = {
+      {"123456789", 0xFFFFFFFFu}, {"-123456789", 0xFFFFFFFFu}, {"FFFFFFFF", 0xFFFFFFFFu},
+      {"0000000000abcdef", 0xABCDEFu}, {" 0X1f", 0x1Fu}, {"-1", 0xFFFFFFFFu},
+      {"-0x10", 0xFFFFFFF0u}, {"0x", 0u}, {"12g4", 0x12u}, {"zz", 0u}};
+  for (auto [text, value] : hexes) EXPECT_EQ(ParseDatHex(text), value) << text;
 }
 
 TEST(LoadDat, TableHoldsAtMost5998Titles) {
   DatFolder folder;
-  Database full, fullUnended, over;
-  CaptureStdout();
-  EXPECT_EQ(Load(folder, NumberedDat(5998), &full), 5999u);
+  Database full, over;
   std::string unended = NumberedDat(5998);
   unended.pop_back();
-  EXPECT_EQ(Load(folder, unended, &fullUnended), 5999u);
+  CaptureStdout();
+  EXPECT_EQ(Load(folder, unended, &full), 5999u);
   EXPECT_EQ(GetCapturedStdout(), "");
-  EXPECT_EQ(fullUnended.records[5998].name, "Title 5998");
+  EXPECT_EQ(full.records[5998].name, "Title 5998");
 
   CaptureStdout();
   EXPECT_EQ(Load(folder, NumberedDat(6100), &over), 5999u);

@@ -19,41 +19,39 @@ Database MakeDatabase(const std::vector<std::vector<uint32_t>>& titles) {
   return db;
 }
 
-uint32_t Find(const Database& db, CrcSet query) { return FindRecordIndex(db, query); }
-
-TEST(FindRecordIndex, OrderPlaysNoPart) {
-  Database db = MakeDatabase({{1, 2, 3}, {0xFFFF0000, 0x1A2B3C4D}});
-  CrcSet query = {3, 1, 2};
-  EXPECT_EQ(FindRecordIndex(db, query), 1u);
-  EXPECT_EQ(query, (CrcSet{1, 2, 3}));  // left sorted for the caller
-  CrcSet unsigned_order = {0xFFFF0000, 0x1A2B3C4D};
-  EXPECT_EQ(FindRecord(db, unsigned_order), &db.records[2]);
-}
-
-TEST(FindRecordIndex, ValuesCountAsAMultiset) {
-  Database db = MakeDatabase({{7, 8, 9}, {7, 7, 8}});
-  EXPECT_EQ(Find(db, {7, 8}), 0u);
-  EXPECT_EQ(Find(db, {7, 8, 9, 10}), 0u);
-  EXPECT_EQ(Find(db, {8, 7, 7}), 2u);
-  EXPECT_EQ(Find(db, {7, 8, 8}), 0u);
-  CrcSet miss = {9, 9, 9};
-  EXPECT_EQ(FindRecord(db, miss), nullptr);
-}
-
-TEST(FindRecordIndex, FirstOfEqualTitlesWins) {
-  Database db = MakeDatabase({{5}, {2, 1}, {1, 2}, {}, {}});
-  EXPECT_EQ(Find(db, {1, 2}), 2u);
-  EXPECT_EQ(Find(db, {}), 4u);
-}
-
-TEST(FindRecordIndex, EndMarkerAndEmptyTablesNeverMatch) {
+// Order plays no part, values count as a multiset, the first of equal titles
+// wins, and the end marker and empty tables never match.
+TEST(FindRecordIndex, MultisetEqualityFirstTitleWins) {
+  const struct {
+    std::vector<std::vector<uint32_t>> titles;
+    CrcSet query;
+    uint32_t index;
+  } cases[] = {
+      {{{1, 2, 3}, {0xFFFF0000, 0x1A2B3C4D}}, {3, 1, 2}, 1},
+      {{{1, 2, 3}, {0xFFFF0000, 0x1A2B3C4D}}, {0xFFFF0000, 0x1A2B3C4D}, 2},
+      {{{7, 8, 9}, {7, 7, 8}}, {7, 8}, 0},
+      {{{7, 8, 9}, {7, 7, 8}}, {7, 8, 9, 10}, 0},
+      {{{7, 8, 9}, {7, 7, 8}}, {8, 7, 7}, 2},
+      {{{7, 8, 9}, {7, 7, 8}}, {7, 8, 8}, 0},
+      {{{5}, {2, 1}, {1, 2}, {}, {}}, {1, 2}, 2},
+      {{{5}, {2, 1}, {1, 2}, {}, {}}, {}, 4},
+      {{{5}}, {}, 0},  // slot 2, the end marker, holds no CRC
+      {{}, {}, 0},
+  };
+  for (const auto& c : cases) {
+    Database db = MakeDatabase(c.titles);
+    CrcSet query = c.query;
+    EXPECT_EQ(c.index, FindRecordIndex(db, query)) << c.query.size();
+    EXPECT_TRUE(std::is_sorted(query.begin(), query.end())) << "left sorted for the caller";
+    EXPECT_EQ(c.index ? &db.records[c.index] : nullptr, FindRecord(db, query));
+  }
   Database db = MakeDatabase({{5}});
-  EXPECT_EQ(Find(db, {}), 0u);  // slot 2, the end marker, holds no CRC
+  CrcSet five = {5}, none;
   db.recordCount = 1;
-  EXPECT_EQ(Find(db, {5}), 0u);
+  EXPECT_EQ(0u, FindRecordIndex(db, five));
   db.recordCount = 0;
-  EXPECT_EQ(Find(db, {5}), 0u);
-  EXPECT_EQ(Find(Database{}, {}), 0u);
+  EXPECT_EQ(0u, FindRecordIndex(db, five));
+  EXPECT_EQ(0u, FindRecordIndex(Database{}, none));
 }
 
 }  // namespace

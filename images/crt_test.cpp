@@ -7,70 +7,47 @@
 
 namespace {
 
-std::vector<Bytes> List(Bytes& image) {
-  CImageCRT reader(image.data(), static_cast<uint32_t>(image.size()));
-  std::vector<Bytes> files = ListFiles(reader);
-  EXPECT_EQ(0u, reader.error_flags);
-  return files;
+Bytes Set(Bytes image, size_t at, uint8_t value) {
+  image[at] = value;
+  return image;
 }
 
-const Bytes kRomA = Pattern(0x2000, 1);
-const Bytes kRomB = Pattern(0x2000, 2);
-
-TEST(CImageCRT, PacketsBackToBack) {
-  Bytes image = BuildCrt({kRomA, kRomB});
-  CImageCRT reader(image.data(), static_cast<uint32_t>(image.size()));
-  uint32_t length = 0;
-  EXPECT_EQ(image.data() + 80, reader.next_file(&length));
-  EXPECT_EQ(8192u, length);
-  EXPECT_EQ(image.data() + 8288, reader.next_file(&length));
-  EXPECT_EQ(8192u, length);
-  EXPECT_EQ(nullptr, reader.next_file(&length));
+Bytes Resize(Bytes image, size_t size) {
+  image.resize(size);
+  return image;
 }
 
-TEST(CImageCRT, TrailingPaddingCostsTheLastPacket) {
-  Bytes image = BuildCrt({kRomA, kRomB});
-  image.resize(image.size() + 16);
-  EXPECT_EQ(std::vector<Bytes>{kRomA}, List(image));
-}
-
-TEST(CImageCRT, FirstSignatureIsNotTested) {
-  Bytes image = BuildCrt({kRomA, kRomB});
-  image[64] = 'X';
-  EXPECT_EQ((std::vector<Bytes>{kRomA, kRomB}), List(image));
-}
-
-TEST(CImageCRT, SizeIsSignedHighByteAndLowNibble) {
-  Bytes image = BuildCrt({kRomA});
-  image[64 + 15] = 0x10;  // 0x20 0x10 reads as 0x2000
-  EXPECT_EQ(std::vector<Bytes>{kRomA}, List(image));
-
-  Bytes small = BuildCrt({Pattern(3, 3)});
-  small[64 + 15] = 0xF3;  // 0x00 0xF3 reads as 3
-  EXPECT_EQ(std::vector<Bytes>{Pattern(3, 3)}, List(small));
-
-  image[64 + 14] = 0x80;  // negative: larger than any image
-  EXPECT_TRUE(List(image).empty());
-}
-
-// A packet that does not lie wholly inside the image is never yielded.
-TEST(CImageCRT, PacketsRunningPastTheEnd) {
-  Bytes cut_rom = BuildCrt({kRomA, kRomB});
-  cut_rom.pop_back();
-  EXPECT_EQ(std::vector<Bytes>{kRomA}, List(cut_rom));
-
-  Bytes cut_header = BuildCrt({kRomA});
+// A packet is yielded only when it lies wholly inside the image and is
+// followed by the image's end or another "CHIP".
+TEST(CImageCRT, PacketsAndWhereTheRunEnds) {
+  const Bytes a = Pattern(0x2000, 1), b = Pattern(0x2000, 2), small = Pattern(3, 3);
+  const Bytes two = BuildCrt({a, b}), one = BuildCrt({a});
+  Bytes cut_header = one;
   for (char c : std::string("CHIP\0\0\0\x10", 8)) cut_header.push_back(static_cast<uint8_t>(c));
-  EXPECT_EQ(std::vector<Bytes>{kRomA}, List(cut_header));
-
-  Bytes cut_first = BuildCrt({kRomA});
-  cut_first.pop_back();
-  EXPECT_TRUE(List(cut_first).empty());
-
-  for (size_t size : {79u, 64u, 10u, 0u}) {
-    Bytes tiny = BuildCrt({{}});
-    tiny.resize(size);
-    EXPECT_TRUE(List(tiny).empty()) << size;
+  const struct {
+    const char* what;
+    Bytes image;
+    std::vector<Bytes> files;
+  } cases[] = {
+      {"back to back", two, {a, b}},
+      {"trailing padding costs the last packet", Resize(two, two.size() + 16), {a}},
+      {"first signature not tested", Set(two, 64, 'X'), {a, b}},
+      {"upper nibble of the low byte dropped", Set(one, 64 + 15, 0x10), {a}},
+      {"size 0x00 0xF3", Set(BuildCrt({small}), 64 + 15, 0xF3), {small}},
+      {"negative size", Set(Set(one, 64 + 15, 0x10), 64 + 14, 0x80), {}},
+      {"last ROM cut", Resize(two, two.size() - 1), {a}},
+      {"last header cut", cut_header, {a}},
+      {"first ROM cut", Resize(one, one.size() - 1), {}},
+      {"79 bytes", Resize(one, 79), {}},
+      {"64 bytes", Resize(one, 64), {}},
+      {"10 bytes", Resize(one, 10), {}},
+      {"empty", {}, {}},
+  };
+  for (const auto& c : cases) {
+    Bytes image = c.image;
+    CImageCRT reader(image.data(), static_cast<uint32_t>(image.size()));
+    EXPECT_EQ(c.files, ListFiles(reader)) << c.what;
+    EXPECT_EQ(0u, reader.error_flags) << c.what;
   }
 }
 

@@ -4,24 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "tests/fixtures/disk_images.h"
 #include "tests/fixtures/process.h"
 
 namespace {
 
-struct Listing {
-  std::vector<Bytes> files;
-  uint32_t flags;
-  std::string err;
-};
+using Files = std::vector<Bytes>;
 
-Listing ListD64(Bytes& image) {
+// Lists `image` and compares the files, the flags and standard error.
+void ExpectListing(Bytes& image, const Files& files, uint32_t flags, const std::string& err,
+                   const std::string& what) {
   testing::internal::CaptureStderr();
   CImageD64 reader(image.data(), static_cast<uint32_t>(image.size()));
-  Listing listing{ListFiles(reader), reader.error_flags, ""};
-  listing.err = testing::internal::GetCapturedStderr();
-  return listing;
+  EXPECT_EQ(files, ListFiles(reader)) << what;
+  EXPECT_EQ(flags, reader.error_flags) << what;
+  EXPECT_EQ(err, testing::internal::GetCapturedStderr()) << what;
 }
 
 struct File {
@@ -37,6 +36,10 @@ File AddFile(D64Builder& disk, int index, uint8_t type, uint32_t length, uint8_t
   return file;
 }
 
+Bytes Add(D64Builder& disk, int index, uint8_t type, uint32_t length, uint8_t seed) {
+  return AddFile(disk, index, type, length, seed).data;
+}
+
 // Bytes 2..255 of each sector, as a chain that passes through them gathers.
 Bytes SectorData(D64Builder& disk, const std::vector<TrackSector>& sectors) {
   Bytes data;
@@ -44,233 +47,174 @@ Bytes SectorData(D64Builder& disk, const std::vector<TrackSector>& sectors) {
   return data;
 }
 
-TEST(CImageD64, FullDirectoryListsEveryFileInOrder) {
-  D64Builder disk;
-  const uint8_t types[] = {0x81, 0x82, 0x83, 0x02, 0xC2};  // SEQ, PRG, USR, unclosed, locked
-  std::vector<Bytes> expected;
-  for (int i = 0; i < 144; ++i) {
-    expected.push_back(AddFile(disk, i, types[i % 5], 2 + i * 5, static_cast<uint8_t>(i)).data);
-  }
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ(expected, listing.files);
-  EXPECT_EQ(0u, listing.flags);
-  EXPECT_EQ("", listing.err);
+// A chain through `sectors` loops back to its first sector.
+void Loop(D64Builder& disk, const File& file, size_t from) {
+  disk.Link(file.chain[from], file.chain[0].track, file.chain[0].sector);
 }
 
-TEST(CImageD64, FirstEntryIsTakenWhateverItsType) {
-  D64Builder disk;
-  Bytes deleted = AddFile(disk, 0, 0x00, 300, 1).data;
-  AddFile(disk, 1, 0x00, 300, 2);  // DEL
-  AddFile(disk, 2, 0x84, 300, 3);  // REL
-  Bytes prg = AddFile(disk, 3, 0x82, 300, 4).data;
-  disk.SetEntry(4, 0x82, {18, 1});  // would begin in the directory
-  disk.SetEntry(5, 0x82, {41, 0});
-  Bytes usr = AddFile(disk, 6, 0x83, 300, 5).data;
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ((std::vector<Bytes>{deleted, prg, usr}), listing.files);
-  EXPECT_EQ(0u, listing.flags);
-}
+const char kTooBig[] = "\nErr: File exceeds disk size\n";
+const char kTruncated[] = "\nErr: Bad T/S link, file is truncated\n";
 
-TEST(CImageD64, EntryUnderTheCursorIsMeasuredWhenTheDirectoryRunsOut) {
-  D64Builder disk;
-  Listing empty = ListD64(disk.bytes);
-  EXPECT_TRUE(empty.files.empty());
-  EXPECT_EQ(IMGERR_NO_FILES, empty.flags);
+struct Case {
+  const char* what;
+  std::function<Files(D64Builder&)> build;  // returns the files to be listed
+  uint32_t flags;
+  std::string err;
+};
 
-  Bytes rel = AddFile(disk, 7, 0x84, 300, 1).data;
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ(std::vector<Bytes>{rel}, listing.files);
-  EXPECT_EQ(0u, listing.flags);
-}
+const Case kCases[] = {
+    {"full directory of every file type", [](D64Builder& d) {
+       const uint8_t types[] = {0x81, 0x82, 0x83, 0x02, 0xC2};  // SEQ, PRG, USR, unclosed, locked
+       Files files;
+       for (int i = 0; i < 144; ++i) files.push_back(Add(d, i, types[i % 5], 2 + i * 5, i));
+       return files;
+     }, 0, ""},
+    {"first entry taken whatever its type", [](D64Builder& d) {
+       Bytes deleted = Add(d, 0, 0x00, 300, 1);
+       Add(d, 1, 0x00, 300, 2);  // DEL
+       Add(d, 2, 0x84, 300, 3);  // REL
+       Bytes prg = Add(d, 3, 0x82, 300, 4);
+       d.SetEntry(4, 0x82, {18, 1});  // would begin in the directory
+       d.SetEntry(5, 0x82, {41, 0});
+       return Files{deleted, prg, Add(d, 6, 0x83, 300, 5)};
+     }, 0, ""},
+    {"empty directory", [](D64Builder&) { return Files{}; }, IMGERR_NO_FILES, ""},
+    // The entry under the cursor is measured when the directory runs out.
+    {"lone REL entry", [](D64Builder& d) { return Files{Add(d, 7, 0x84, 300, 1)}; }, 0, ""},
+    // When the first entry is unusable, the entry found for it is measured
+    // twice, and its messages come twice.
+    {"first usable entry loops", [](D64Builder& d) {
+       Loop(d, AddFile(d, 1, 0x82, 300, 1), 1);
+       return Files{};
+     }, IMGERR_TOO_BIG | IMGERR_NO_FILES, std::string(kTooBig) + kTooBig},
+    // Steps 0, 16, ..., 144 land on the one file.
+    {"directory loop cut after 144 steps", [](D64Builder& d) {
+       Bytes file = Add(d, 0, 0x82, 300, 1);
+       d.SetEntry(8, 0x00, {0, 0});
+       d.Link({18, 2}, 18, 1);
+       return Files(10, file);
+     }, IMGERR_DIR_CORRUPT, "Directory is corrupt, aborting.\n"},
+    {"file chain loop ends the listing", [](D64Builder& d) {
+       Bytes first = Add(d, 0, 0x82, 300, 1);
+       Loop(d, AddFile(d, 1, 0x82, 600, 2), 2);
+       Add(d, 2, 0x82, 300, 3);
+       return Files{first};
+     }, IMGERR_TOO_BIG, kTooBig},
+    {"first file chain loops", [](D64Builder& d) {
+       Loop(d, AddFile(d, 0, 0x82, 600, 2), 2);
+       Add(d, 1, 0x82, 300, 3);
+       return Files{};
+     }, IMGERR_TOO_BIG | IMGERR_NO_FILES, kTooBig},
+    // Measuring stops at the link; reading follows it like any other.
+    {"chains into the BAM and the directory", [](D64Builder& d) {
+       File bam = AddFile(d, 0, 0x82, 400, 1);
+       File dir = AddFile(d, 1, 0x81, 300, 2);
+       d.Link(bam.chain[1], 18, 0);
+       d.Link(dir.chain[1], 18, 1);
+       d.sector({18, 0})[2] = 0x41;  // the BAM's own bytes
+       return Files{SectorData(d, {bam.chain[0], bam.chain[1], {18, 0}, {18, 1}}),
+                    SectorData(d, {dir.chain[0], dir.chain[1], {18, 1}})};
+     }, IMGERR_BAD_LINK, "\nErr: File links to BAM\n\nErr: File links to DIR\n"},
+    {"link to track 41", [](D64Builder& d) {
+       Bytes first = Add(d, 0, 0x81, 100, 1);
+       d.Link(AddFile(d, 1, 0x82, 600, 2).chain[1], 41, 0);
+       Add(d, 2, 0x82, 100, 3);
+       return Files{first};
+     }, IMGERR_BAD_LINK | IMGERR_TRUNCATED, kTruncated},
+    {"link to sector 22 of track 19", [](D64Builder& d) {
+       Bytes first = Add(d, 0, 0x81, 100, 1);
+       d.Link(AddFile(d, 1, 0x82, 600, 2).chain[1], 19, 22);
+       return Files{first};
+     }, IMGERR_BAD_LINK | IMGERR_TRUNCATED, kTruncated},
+    // The next entry is measured before the blank sector's link to track 75 fails.
+    {"first sector begins 0x4B 0x01", [](D64Builder& d) {
+       Bytes first = Add(d, 0, 0x82, 100, 1);
+       d.Link(AddFile(d, 1, 0x82, 100, 2).chain[0], 0x4B, 0x01);
+       d.Link(AddFile(d, 2, 0x82, 400, 3).chain[1], 18, 0);
+       return Files{first};
+     }, IMGERR_BAD_LINK | IMGERR_TRUNCATED, "\nErr: File links to BAM\n" + std::string(kTruncated)},
+    {"sector 20 of track 18 is sector 1 of track 19", [](D64Builder& d) {
+       File file = AddFile(d, 0, 0x82, 400, 1);
+       d.WriteChain({file.chain[0], {18, 20}}, file.data);
+       return Files{file.data};
+     }, 0, ""},
+    // Byte 1 is 0xFF for a full sector, 0x02 for one byte, which measures 0.
+    {"one full sector", [](D64Builder& d) {
+       Bytes full = Add(d, 0, 0x82, 254, 1);
+       Add(d, 1, 0x82, 1, 2);
+       Add(d, 2, 0x82, 100, 3);
+       return Files{full};
+     }, 0, ""},
+    {"first file of one byte", [](D64Builder& d) {
+       Add(d, 0, 0x82, 1, 2);
+       Add(d, 1, 0x82, 100, 3);
+       return Files{};
+     }, IMGERR_NO_FILES, ""},
+    {"chain through the image's very last sector", [](D64Builder& d) {
+       File file = AddFile(d, 0, 0x82, 300, 1);
+       d.WriteChain({file.chain[0], {35, 16}}, file.data);
+       return Files{file.data};
+     }, 0, ""},
+    // Track 36 lies behind a 35-track image.
+    {"link to track 36", [](D64Builder& d) {
+       d.Link(AddFile(d, 0, 0x82, 300, 1).chain[0], 36, 0);
+       return Files{};
+     }, IMGERR_PAST_END | IMGERR_TRUNCATED, kTruncated},
+};
 
-// When the first entry is unusable, the entry found for it is measured twice,
-// and its messages come twice.
-TEST(CImageD64, FirstUsableEntryFoundLaterIsMeasuredTwice) {
-  D64Builder disk;
-  File loop = AddFile(disk, 1, 0x82, 300, 1);
-  disk.Link(loop.chain[1], loop.chain[0].track, loop.chain[0].sector);
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_TRUE(listing.files.empty());
-  EXPECT_EQ(IMGERR_TOO_BIG | IMGERR_NO_FILES, listing.flags);
-  EXPECT_EQ("\nErr: File exceeds disk size\n\nErr: File exceeds disk size\n", listing.err);
-}
-
-TEST(CImageD64, DirectoryThatLoopsIsCutAfter144Steps) {
-  D64Builder disk;
-  Bytes file = AddFile(disk, 0, 0x82, 300, 1).data;
-  disk.SetEntry(8, 0x00, {0, 0});
-  disk.Link({18, 2}, 18, 1);
-  Listing listing = ListD64(disk.bytes);
-  // Steps 0, 16, ..., 144 land on the one file.
-  EXPECT_EQ(std::vector<Bytes>(10, file), listing.files);
-  EXPECT_EQ(IMGERR_DIR_CORRUPT, listing.flags);
-  EXPECT_EQ("Directory is corrupt, aborting.\n", listing.err);
-}
-
-TEST(CImageD64, FileChainThatLoopsEndsTheListing) {
-  D64Builder disk;
-  Bytes first = AddFile(disk, 0, 0x82, 300, 1).data;
-  File loop = AddFile(disk, 1, 0x82, 600, 2);
-  disk.Link(loop.chain[2], loop.chain[0].track, loop.chain[0].sector);
-  AddFile(disk, 2, 0x82, 300, 3);
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ(std::vector<Bytes>{first}, listing.files);
-  EXPECT_EQ(IMGERR_TOO_BIG, listing.flags);
-  EXPECT_EQ("\nErr: File exceeds disk size\n", listing.err);
-
-  disk.SetEntry(0, 0x82, loop.chain[0]);
-  listing = ListD64(disk.bytes);
-  EXPECT_TRUE(listing.files.empty());
-  EXPECT_EQ(IMGERR_TOO_BIG | IMGERR_NO_FILES, listing.flags);
-  EXPECT_EQ("\nErr: File exceeds disk size\n", listing.err);
-}
-
-// Measuring stops at the link; reading follows it like any other.
-TEST(CImageD64, ChainsIntoTheBamAndTheDirectory) {
-  D64Builder disk;
-  File bam = AddFile(disk, 0, 0x82, 400, 1);
-  File dir = AddFile(disk, 1, 0x81, 300, 2);
-  disk.Link(bam.chain[1], 18, 0);
-  disk.Link(dir.chain[1], 18, 1);
-  disk.sector({18, 0})[2] = 0x41;  // the BAM's own bytes
-  Listing listing = ListD64(disk.bytes);
-  Bytes through_bam = SectorData(disk, {bam.chain[0], bam.chain[1], {18, 0}, {18, 1}});
-  Bytes through_dir = SectorData(disk, {dir.chain[0], dir.chain[1], {18, 1}});
-  EXPECT_EQ((std::vector<Bytes>{through_bam, through_dir}), listing.files);
-  EXPECT_EQ(IMGERR_BAD_LINK, listing.flags);
-  EXPECT_EQ("\nErr: File links to BAM\n\nErr: File links to DIR\n", listing.err);
-}
-
-TEST(CImageD64, BadLinkTruncatesTheFile) {
-  for (TrackSector bad : {TrackSector{41, 0}, TrackSector{19, 22}}) {
+TEST(CImageD64, BuiltImages) {
+  for (const Case& c : kCases) {
     D64Builder disk;
-    Bytes first = AddFile(disk, 0, 0x81, 100, 1).data;
-    File broken = AddFile(disk, 1, 0x82, 600, 2);
-    disk.Link(broken.chain[1], bad.track, bad.sector);
-    AddFile(disk, 2, 0x82, 100, 3);
-    Listing listing = ListD64(disk.bytes);
-    EXPECT_EQ(std::vector<Bytes>{first}, listing.files);
-    EXPECT_EQ(IMGERR_BAD_LINK | IMGERR_TRUNCATED, listing.flags);
-    EXPECT_EQ("\nErr: Bad T/S link, file is truncated\n", listing.err);
+    Files files = c.build(disk);
+    ExpectListing(disk.bytes, files, c.flags, c.err, c.what);
   }
 }
 
-// The next entry is measured before the blank sector's link to track 75 fails.
-TEST(CImageD64, BlankFirstSectorEndsTheListing) {
-  D64Builder disk;
-  Bytes first = AddFile(disk, 0, 0x82, 100, 1).data;
-  File blank = AddFile(disk, 1, 0x82, 100, 2);
-  disk.sector(blank.chain[0])[0] = 0x4B;
-  disk.sector(blank.chain[0])[1] = 0x01;
-  File bam = AddFile(disk, 2, 0x82, 400, 3);
-  disk.Link(bam.chain[1], 18, 0);
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ(std::vector<Bytes>{first}, listing.files);
-  EXPECT_EQ(IMGERR_BAD_LINK | IMGERR_TRUNCATED, listing.flags);
-  EXPECT_EQ("\nErr: File links to BAM\n\nErr: Bad T/S link, file is truncated\n", listing.err);
-}
-
-TEST(CImageD64, SectorAboveTheTracksCountAddressesTheNextTrack) {
-  D64Builder disk;
-  File file = AddFile(disk, 0, 0x82, 400, 1);
-  disk.WriteChain({file.chain[0], {18, 20}}, file.data);
-  ASSERT_EQ(disk.sector({19, 1}), disk.sector({18, 20}));
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ(std::vector<Bytes>{file.data}, listing.files);
-  EXPECT_EQ(0u, listing.flags);
-}
-
-TEST(CImageD64, OneSectorFilesByTheirLastByte) {
-  D64Builder disk;
-  Bytes full = AddFile(disk, 0, 0x82, 254, 1).data;     // byte 1 is 0xFF
-  File one_byte = AddFile(disk, 1, 0x82, 1, 2);          // byte 1 is 0x02: measured as 0
-  AddFile(disk, 2, 0x82, 100, 3);
-  Listing listing = ListD64(disk.bytes);
-  EXPECT_EQ(std::vector<Bytes>{full}, listing.files);
-  EXPECT_EQ(0u, listing.flags);
-  EXPECT_EQ("", listing.err);
-
-  disk.SetEntry(0, 0x82, one_byte.chain[0]);
-  listing = ListD64(disk.bytes);
-  EXPECT_TRUE(listing.files.empty());
-  EXPECT_EQ(IMGERR_NO_FILES, listing.flags);
-}
-
-// Track 36 lies behind a 35-track image but inside its error table.
+// Track 36 of a 35-track image lies inside its error table.
 TEST(CImageD64, Track36InsideTheErrorTable) {
-  for (uint32_t size : {D64Builder::kSize35, D64Builder::kSize35WithErrors}) {
-    D64Builder disk(size);
-    File file = AddFile(disk, 0, 0x82, 300, 1);
-    disk.Link(file.chain[0], 36, 0);
-    if (size == D64Builder::kSize35WithErrors) {
-      Bytes table = Pattern(683, 9);
-      table[0] = 0;
-      table[1] = 11;
-      std::memcpy(&disk.bytes[D64Builder::kSize35], table.data(), table.size());
-    }
-    Listing listing = ListD64(disk.bytes);
-    if (size == D64Builder::kSize35) {
-      EXPECT_TRUE(listing.files.empty());
-      EXPECT_EQ(IMGERR_PAST_END | IMGERR_TRUNCATED, listing.flags);
-      EXPECT_EQ("\nErr: Bad T/S link, file is truncated\n", listing.err);
-    } else {
-      Bytes expected(file.data.begin(), file.data.begin() + 254);
-      expected.insert(expected.end(), &disk.bytes[D64Builder::kSize35 + 2],
-                      &disk.bytes[D64Builder::kSize35 + 12]);
-      EXPECT_EQ(std::vector<Bytes>{expected}, listing.files);
-      EXPECT_EQ(0u, listing.flags);
-    }
-  }
+  D64Builder disk(D64Builder::kSize35WithErrors);
+  File file = AddFile(disk, 0, 0x82, 300, 1);
+  disk.Link(file.chain[0], 36, 0);
+  Bytes table = Pattern(683, 9);
+  table[0] = 0;  // the last sector, of 10 bytes
+  table[1] = 11;
+  std::memcpy(&disk.bytes[D64Builder::kSize35], table.data(), table.size());
+  Bytes expected(file.data.begin(), file.data.begin() + 254);
+  expected.insert(expected.end(), table.begin() + 2, table.begin() + 12);
+  ExpectListing(disk.bytes, {expected}, 0, "", "error table");
 }
 
 TEST(CImageD64, TooShortForTheDirectory) {
   for (uint32_t size : {91903u, 256u, 0u}) {
     Bytes image(D64Builder(91904).bytes);
     image.resize(size);
-    Listing listing = ListD64(image);
-    EXPECT_TRUE(listing.files.empty());
-    EXPECT_EQ(IMGERR_NO_FILES | IMGERR_PAST_END, listing.flags) << size;
+    ExpectListing(image, {}, IMGERR_NO_FILES | IMGERR_PAST_END, "", std::to_string(size));
   }
 }
 
-class Cc1541 : public testing::Test {
- protected:
-  void SetUp() override {
-    if (Shell("command -v cc1541 >/dev/null") != 0) GTEST_SKIP() << "cc1541 is not installed";
-  }
-  // Writes `files` with cc1541 `options`, then lists the image.
-  Listing Write(const std::vector<Bytes>& files, const std::string& options) {
-    std::string command = "cc1541 -q " + options;
-    for (size_t i = 0; i < files.size(); ++i) {
-      std::string name = dir_ / ("f" + std::to_string(i));
-      WriteFile(name, files[i]);
-      command += " -f F" + std::to_string(i) + " -T " + kTypes[i % 3] + " -w " + name;
+TEST(CImageD64, ImagesFromCc1541ListTheFilesWrittenInOrder) {
+  if (Shell("command -v cc1541 >/dev/null") != 0) GTEST_SKIP() << "cc1541 is not installed";
+  const char* const types[3] = {"PRG", "SEQ", "USR"};
+  const struct {
+    std::string options;
+    uint32_t size;
+    Files files;
+  } disks[] = {{"-n DEWMOP", 174848, {Pattern(2, 1), Pattern(254, 2), Pattern(255, 3),
+                                      Pattern(9000, 4), Pattern(40000, 5), Pattern(508, 6)}},
+               {"-4 -r 36", 196608, {Pattern(3000, 7), Pattern(300, 8)}}};
+  for (const auto& disk : disks) {
+    TempDir dir;
+    std::string command = "cc1541 -q " + disk.options;
+    for (size_t i = 0; i < disk.files.size(); ++i) {
+      std::string name = dir / ("f" + std::to_string(i));
+      WriteFile(name, disk.files[i]);
+      command += " -f F" + std::to_string(i) + " -T " + types[i % 3] + " -w " + name;
     }
-    EXPECT_EQ(0, Shell(command + " " + (dir_ / "disk.d64") + " >/dev/null"));
-    image_ = ReadFile(dir_ / "disk.d64");
-    return ListD64(image_);
+    ASSERT_EQ(0, Shell(command + " " + (dir / "disk.d64") + " >/dev/null"));
+    Bytes image = ReadFile(dir / "disk.d64");
+    ASSERT_EQ(disk.size, image.size());
+    ExpectListing(image, disk.files, 0, "", disk.options);
   }
-
-  const char* const kTypes[3] = {"PRG", "SEQ", "USR"};
-  TempDir dir_;
-  Bytes image_;
-};
-
-TEST_F(Cc1541, ListsTheFilesWrittenInOrder) {
-  std::vector<Bytes> files = {Pattern(2, 1), Pattern(254, 2), Pattern(255, 3), Pattern(9000, 4),
-                              Pattern(40000, 5), Pattern(508, 6)};
-  Listing listing = Write(files, "-n DEWMOP");
-  ASSERT_EQ(174848u, image_.size());
-  EXPECT_EQ(files, listing.files);
-  EXPECT_EQ(0u, listing.flags);
-}
-
-TEST_F(Cc1541, FortyTrackImage) {
-  std::vector<Bytes> files = {Pattern(3000, 7), Pattern(300, 8)};
-  Listing listing = Write(files, "-4 -r 36");
-  ASSERT_EQ(196608u, image_.size());
-  EXPECT_EQ(files, listing.files);
-  EXPECT_EQ(0u, listing.flags);
 }
 
 }  // namespace

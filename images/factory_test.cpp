@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "images/crt.h"
 #include "images/d64.h"
@@ -21,26 +22,15 @@ ImageType Identify(const std::string& start, uint32_t size = 100) {
   return IdentifyImageC64(image.data(), size);
 }
 
-TEST(IdentifyImageC64, MagicsInOrder) {
-  EXPECT_EQ(3, Identify("\x01\x08" "C64 CARTRIDGE"));
-  EXPECT_EQ(5, Identify("C64 CARTRIDGE   "));
-  EXPECT_EQ(4, Identify("C64File\0NAME"));
-  EXPECT_EQ(7, Identify("C64-TAPE-RAW\x01"));
-  EXPECT_EQ(2, Identify("C64S tape image file"));
-  EXPECT_EQ(2, Identify("C64 CARTRIDG"));
-  EXPECT_EQ(2, Identify("C64", 3));
-  EXPECT_EQ(0, Identify("C6", 2));
-  EXPECT_EQ(0, Identify("\x01", 1));
-  EXPECT_EQ(0, Identify("", 0));
-}
-
 // A magic is compared only as far as the image reaches.
-TEST(IdentifyImageC64, MagicLongerThanTheImageFails) {
-  EXPECT_EQ(2, Identify("C64 CARTRIDGE", 12));
-  EXPECT_EQ(2, Identify("C64File", 6));
-}
+TEST(IdentifyImageC64, MagicsInOrder) {
+  const std::tuple<std::string, uint32_t, ImageType> cases[] = {
+      {"\x01\x08" "C64 CARTRIDGE", 100, 3}, {"C64 CARTRIDGE   ", 100, 5},
+      {std::string("C64File\0NAME", 12), 100, 4}, {"C64-TAPE-RAW\x01", 100, 7},
+      {"C64S tape image file", 100, 2}, {"C64 CARTRIDG", 100, 2}, {"C64 CARTRIDGE", 12, 2},
+      {"C64File", 6, 2}, {"C64", 3, 2}, {"C6", 2, 0}, {"\x01", 1, 0}, {"", 0, 0}};
+  for (const auto& [start, size, type] : cases) EXPECT_EQ(type, Identify(start, size)) << start;
 
-TEST(IdentifyImageC64, D64ByItsBamLinkAndSize) {
   Bytes image = D64Builder().bytes;
   EXPECT_EQ(1, IdentifyImageC64(image.data(), 174848));
   EXPECT_EQ(1, IdentifyImageC64(image.data(), 91802));
@@ -58,6 +48,7 @@ bool Is(const std::unique_ptr<CImage>& reader) {
   return dynamic_cast<Reader*>(reader.get()) != nullptr;
 }
 
+// Content is consulted only when the type is negative.
 TEST(CreateImageC64, ReaderByType) {
   Bytes image = D64Builder().bytes;
   uint8_t* data = image.data();
@@ -70,14 +61,8 @@ TEST(CreateImageC64, ReaderByType) {
   for (ImageType none : {0, 8, 9}) EXPECT_EQ(nullptr, CreateImageC64(none, data, 174848));
   EXPECT_TRUE(Is<CImageD64>(CreateImageC64(-1, data, 174848)));
   EXPECT_EQ(nullptr, CreateImageC64(-1, data, 1000));
-}
-
-// Content is consulted only when the type is negative.
-TEST(CreateImageC64, ExtensionWinsOverContent) {
   Bytes cartridge = BuildCrt({Pattern(0x2000, 1)});
-  uint32_t size = static_cast<uint32_t>(cartridge.size());
-  EXPECT_TRUE(Is<CImageT64>(CreateImageC64(2, cartridge.data(), size)));
-  EXPECT_TRUE(Is<CImageCRT>(CreateImageC64(-1, cartridge.data(), size)));
+  EXPECT_TRUE(Is<CImageCRT>(CreateImageC64(-1, cartridge.data(), cartridge.size())));
 }
 
 // Whatever the bytes, a reader yields only bytes inside the image (or inside

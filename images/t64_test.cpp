@@ -25,39 +25,13 @@ Listing ListT64(Bytes& image) {
   return listing;
 }
 
-// A yielded file: the load address, then the image's bytes [from, to).
-Bytes TapeFile(const Bytes& image, uint16_t load, uint32_t from, uint32_t to) {
-  Bytes file(image.begin() + from - 2, image.begin() + to);
-  file[0] = static_cast<uint8_t>(load);
-  file[1] = static_cast<uint8_t>(load >> 8);
-  return file;
-}
-
 const std::vector<T64Entry> kThree = {
     {0x0801, 1024, "ONE"}, {0x1000, 2048, "TWO"}, {0xC000, 3072, "THREE"}};
+const std::string kTooBig =
+    "\nErr: Not supposed to be here CImageT64::next_file()\n\tif(next_file_size > image_size)\n";
 
-TEST(CImageT64, ThreeFilesReachToTheNextData) {
-  Bytes image = BuildT64(4000, 30, kThree);
-  const Bytes original = image;
-  Listing listing = ListT64(image);
-  EXPECT_EQ((std::vector<Bytes>{TapeFile(original, 0x0801, 1024, 2048),
-                                TapeFile(original, 0x1000, 2048, 3072),
-                                TapeFile(original, 0xC000, 3072, 4000)}),
-            listing.files);
-  EXPECT_EQ(1026u, listing.files[0].size());
-  EXPECT_EQ(930u, listing.files[2].size());
-  EXPECT_EQ(0u, listing.flags);
-  EXPECT_EQ("", listing.out);
-  // Each load address now stands in front of its file's data.
-  EXPECT_EQ((Bytes{0x01, 0x08}), Bytes(&image[1022], &image[1024]));
-  EXPECT_EQ((Bytes{0x00, 0x10}), Bytes(&image[2046], &image[2048]));
-  EXPECT_EQ((Bytes{0x00, 0xC0}), Bytes(&image[3070], &image[3072]));
-  image[1022] = original[1022], image[1023] = original[1023];
-  image[2046] = original[2046], image[2047] = original[2047];
-  image[3070] = original[3070], image[3071] = original[3071];
-  EXPECT_EQ(original, image);
-}
-
+// Each case is a 4,000-byte tape. A yielded file is its load address, then the
+// image's bytes [from, to); the load address is written into the image there.
 TEST(CImageT64, DirectoryShapes) {
   struct Case {
     const char* what;
@@ -65,54 +39,48 @@ TEST(CImageT64, DirectoryShapes) {
     std::vector<T64Entry> entries;
     std::vector<std::tuple<uint16_t, uint32_t, uint32_t>> files;  // load, [from, to)
     uint32_t flags;
+    std::string out;
   } cases[] = {
+      {"three files", 30, kThree,
+       {{0x0801, 1024, 2048}, {0x1000, 2048, 3072}, {0xC000, 3072, 4000}}, 0, ""},
       {"free slot in the middle", 30, {kThree[0], {0, 0, ""}, kThree[2]},
-       {{0x0801, 1024, 4000}, {0xC000, 3072, 4000}}, 0},
-      {"count 0", 0, kThree, {{0x0801, 1024, 4000}}, 0},
-      {"count 1", 1, kThree, {{0x0801, 1024, 4000}}, 0},
-      {"first span 0", 3, {kThree[0], {0x1000, 1024, "TWO"}, kThree[2]}, {}, 0},
-      {"out of order", 3, {kThree[1], kThree[0], kThree[2]}, {}, IMGERR_BAD_LINK},
+       {{0x0801, 1024, 4000}, {0xC000, 3072, 4000}}, 0, ""},
+      {"count 0", 0, kThree, {{0x0801, 1024, 4000}}, 0, ""},
+      {"count 1", 1, kThree, {{0x0801, 1024, 4000}}, 0, ""},
+      {"first span 0", 3, {kThree[0], {0x1000, 1024, "TWO"}, kThree[2]}, {}, 0, ""},
+      {"out of order", 3, {kThree[1], kThree[0], kThree[2]}, {}, IMGERR_BAD_LINK, ""},
       {"later span 0 passed over", 4, {kThree[0], {0x1111, 2048, "TWO"}, kThree[1], kThree[2]},
-       {{0x0801, 1024, 2048}, {0x1000, 2048, 3072}, {0xC000, 3072, 4000}}, 0},
+       {{0x0801, 1024, 2048}, {0x1000, 2048, 3072}, {0xC000, 3072, 4000}}, 0, ""},
       {"later bad link passed over", 4, {kThree[0], kThree[1], {0x1111, 3000, "X"}, {0x2222, 2500, "Y"}},
-       {{0x0801, 1024, 2048}, {0x1000, 2048, 3000}, {0x2222, 2500, 4000}}, IMGERR_BAD_LINK},
+       {{0x0801, 1024, 2048}, {0x1000, 2048, 3000}, {0x2222, 2500, 4000}}, IMGERR_BAD_LINK, ""},
       {"first slot free", 3, {{0, 0, ""}, kThree[1], kThree[2]},
-       {{0x1000, 2048, 3072}, {0xC000, 3072, 4000}}, 0},
-      {"first data at offset 1", 2, {{0x0801, 1, "ONE"}, kThree[1]}, {{0x1000, 2048, 4000}}, 0},
+       {{0x1000, 2048, 3072}, {0xC000, 3072, 4000}}, 0, ""},
+      {"first data at offset 1", 2, {{0x0801, 1, "ONE"}, kThree[1]}, {{0x1000, 2048, 4000}}, 0, ""},
+      {"first data at offset 1, larger than the image", 1, {{0, 1, ""}}, {}, IMGERR_TOO_BIG, kTooBig},
+      // The name runs on past its 16 bytes into the next entry, up to a zero byte.
+      {"later file past the end", 4, {kThree[0], kThree[1], kThree[2], {0x0801, 5000, "FOUR"}},
+       {{0x0801, 1024, 2048}, {0x1000, 2048, 3072}}, IMGERR_PAST_END,
+       "Err: file THREE           \x01\x82\x01\x08 exceeds tape\n"},
+      {"first file past the end", 2, {{0x0801, 1024, "ONE"}, {0x0801, 5000, "TWO"}}, {},
+       IMGERR_PAST_END, "Err: file ONE             \x01\x82\x01\x08 exceeds tape\n"},
   };
   for (const Case& c : cases) {
     Bytes image = BuildT64(4000, c.count, c.entries);
     const Bytes original = image;
     Listing listing = ListT64(image);
     std::vector<Bytes> expected;
-    for (auto [load, from, to] : c.files) expected.push_back(TapeFile(original, load, from, to));
+    for (auto [load, from, to] : c.files) {
+      expected.emplace_back(original.begin() + from - 2, original.begin() + to);
+      expected.back()[0] = static_cast<uint8_t>(load);
+      expected.back()[1] = static_cast<uint8_t>(load >> 8);
+      EXPECT_EQ(Bytes(&expected.back()[0], &expected.back()[2]), Bytes(&image[from - 2], &image[from]));
+      std::copy_n(&original[from - 2], 2, &image[from - 2]);
+    }
+    EXPECT_EQ(original, image) << c.what << ": nothing else is written";
     EXPECT_EQ(expected, listing.files) << c.what;
     EXPECT_EQ(c.flags, listing.flags) << c.what;
-    EXPECT_EQ("", listing.out) << c.what;
+    EXPECT_EQ(c.out, listing.out) << c.what;
   }
-}
-
-TEST(CImageT64, UsedEntriesFieldIsNotRead) {
-  Bytes image = BuildT64(4000, 3, kThree);
-  image[0x24] = 1;
-  EXPECT_EQ(3u, ListT64(image).files.size());
-}
-
-// The name runs on past its 16 bytes into the next entry, up to a zero byte.
-TEST(CImageT64, FileRunningPastTheEndEndsTheListing) {
-  std::vector<T64Entry> entries = kThree;
-  entries.push_back({0x0801, 5000, "FOUR"});
-  Bytes image = BuildT64(4000, 4, entries);
-  Listing listing = ListT64(image);
-  EXPECT_EQ(2u, listing.files.size());
-  EXPECT_EQ(IMGERR_PAST_END, listing.flags);
-  EXPECT_EQ("Err: file THREE           \x01\x82\x01\x08 exceeds tape\n", listing.out);
-
-  Bytes first = BuildT64(4000, 2, {{0x0801, 1024, "ONE"}, {0x0801, 5000, "TWO"}});
-  listing = ListT64(first);
-  EXPECT_TRUE(listing.files.empty());
-  EXPECT_EQ(IMGERR_PAST_END, listing.flags);
-  EXPECT_EQ("Err: file ONE             \x01\x82\x01\x08 exceeds tape\n", listing.out);
 }
 
 // Only an image with no zero byte behind the name lets the name reach its end:
@@ -128,20 +96,6 @@ TEST(CImageT64, NameIsPrintedNoFurtherThanTheImageEnd) {
   EXPECT_EQ(IMGERR_PAST_END, listing.flags);
   std::string name = "NAME            " + std::string(size - 0x60, '\x01');
   EXPECT_TRUE(listing.out == "Err: file " + name + " exceeds tape\n") << listing.out.size();
-}
-
-TEST(CImageT64, SizeBeyondTheImageIsRefused) {
-  for (uint32_t offset : {0u, 1u}) {
-    Bytes image = BuildT64(4000, 1, {});
-    image[0x48] = static_cast<uint8_t>(offset);
-    Listing listing = ListT64(image);
-    EXPECT_TRUE(listing.files.empty());
-    EXPECT_EQ(IMGERR_TOO_BIG, listing.flags);
-    EXPECT_EQ(
-        "\nErr: Not supposed to be here CImageT64::next_file()\n"
-        "\tif(next_file_size > image_size)\n",
-        listing.out);
-  }
 }
 
 TEST(CImageT64, ImagesShorterThanTheirDirectory) {
