@@ -1,0 +1,58 @@
+// The command-line parser over arbitrary arguments: the input split at its
+// zero bytes is argv.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/check.h"
+#include "run/options.h"
+
+namespace {
+
+constexpr RunFlags kKnownFlags =
+    RF_DUMP | RF_RENAME | RF_SUBDIRS | RF_WALK | RF_SINGLE_FILE | RF_INFO;
+
+std::vector<std::string> SplitAtZeros(const uint8_t* data, size_t size) {
+  std::vector<std::string> pieces(1);
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      pieces.emplace_back();
+    } else {
+      pieces.back().push_back(static_cast<char>(data[i]));
+    }
+  }
+  return pieces;
+}
+
+// The pattern table of the selected profile ends and starts over.
+void CheckPatterns() {
+  std::string pattern;
+  int steps = 0;
+  while (int index = NextPattern(&pattern)) {
+    FUZZ_CHECK(index == ++steps && pattern.size() >= 2 && pattern[0] == '*');
+  }
+  FUZZ_CHECK(steps >= 1 && pattern.empty());
+  FUZZ_CHECK(NextPattern(&pattern) == 1);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<std::string> args = SplitAtZeros(data, size);
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  std::string file_name;
+  RunFlags flags =
+      ParseOptions(static_cast<int>(args.size()), argv.data(), &file_name);
+  if (flags == 0) return 0;
+  FUZZ_CHECK((flags & RF_WALK) && (flags & ~kKnownFlags) == 0);
+  FUZZ_CHECK(CurrentProfile() != nullptr);
+  if (flags & RF_SINGLE_FILE) {
+    bool given = false;
+    for (size_t i = 1; i < args.size(); ++i) given |= args[i] == file_name;
+    FUZZ_CHECK(given);
+  }
+  CheckPatterns();
+  return 0;
+}

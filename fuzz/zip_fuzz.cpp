@@ -1,0 +1,70 @@
+// The ZIP reader over an archive of arbitrary bytes: every entry is listed
+// and extracted into a buffer of exactly its uncompressed size.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "archive/inflate.h"
+#include "archive/zip.h"
+#include "fuzz/check.h"
+
+namespace {
+
+// Larger entries are listed but not extracted, to keep each run short.
+constexpr uint32_t kMaxExtracted = 4u << 20;
+// More entries than a central directory of 64 KiB entries can describe.
+constexpr uint32_t kMaxEntries = 1u << 20;
+
+// One scratch file per process, so that targets can run side by side;
+// removed when the process ends.
+struct ScratchFile {
+  ScratchFile()
+      : path((std::filesystem::temp_directory_path() /
+              ("dewmop-zip-fuzz-" + std::to_string(std::random_device()()) +
+               ".zip"))
+                 .string()) {}
+  ~ScratchFile() { std::filesystem::remove(path); }
+  std::string path;
+};
+
+const std::string& ArchivePath() {
+  static const ScratchFile file;
+  return file.path;
+}
+
+bool WriteArchive(const uint8_t* data, size_t size) {
+  std::unique_ptr<FILE, FileCloser> file(fopen(ArchivePath().c_str(), "wb"));
+  return file && fwrite(data, 1, size, file.get()) == size;
+}
+
+void CheckEntry(const ZipEntry& entry) {
+  FUZZ_CHECK(entry.name.size() <= entry.name_length);
+  FUZZ_CHECK(entry.name.find('\0') == std::string::npos);
+}
+
+void ExtractEntry(ZipArchive& archive, const ZipEntry& entry) {
+  if (entry.uncompressed_size > kMaxExtracted) return;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[entry.uncompressed_size]());
+  int result = ZipExtract(archive, entry, buffer.get());
+  FUZZ_CHECK(result == 0 || result == -1 || result == -2 || result == -3);
+  ReadEveryByte(buffer.get(), entry.uncompressed_size);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (64u << 20) || !WriteArchive(data, size)) return 0;
+  std::unique_ptr<ZipArchive> archive = ZipOpen(ArchivePath());
+  if (!archive) return 0;
+  uint32_t entries = 0;
+  while (const ZipEntry* entry = ZipNextEntry(*archive)) {
+    CheckEntry(*entry);
+    ExtractEntry(*archive, *entry);
+    FUZZ_CHECK(++entries < kMaxEntries);
+  }
+  ZipClose(std::move(archive));
+  return 0;
+}

@@ -1,0 +1,217 @@
+// The binary under faults: folders it may not write, a file that vanishes
+// before its audit, and Ctrl-C at any moment of a rename run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/fixtures/collection.h"
+#include "tests/fixtures/dat_files.h"
+#include "tests/fixtures/process.h"
+#include "tests/fixtures/terminal.h"
+#include "tests/fixtures/unprivileged.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string HaveFile(std::initializer_list<uint16_t> indices) {
+  std::string have = "C64 1.00\n";
+  for (uint16_t index : indices) {
+    have.push_back(static_cast<char>(index & 0xFF));
+    have.push_back(static_cast<char>(index >> 8));
+  }
+  return have;
+}
+
+// A collection of two programs that the DAT file names "Game" (title 1)
+// and "Other" (title 2), with a third title "Kept" found in an earlier run.
+class ReadOnlyTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    OpenToOthers(dir.path());
+    MakeFolder(collection);
+    WriteFile(collection + "/game.prg", game);
+    WriteFile(collection + "/other.prg", other);
+    WriteFile(collection + "/C64.dat", "C64 1.00\n" + DatLine("Game", {Crc(game)}) +
+                                           DatLine("Other", {Crc(other)}) +
+                                           DatLine("Kept", {3}));
+    WriteFile(collection + "/C64have.dat", old_have);
+  }
+
+  TempDir dir;
+  std::string collection = dir / "c64";
+  Bytes game = Content(1, 900), other = Content(2, 700);
+  std::string old_have = HaveFile({3});
+};
+
+TEST_F(ReadOnlyTest, RenamesFailAndEveryFileStaysWithItsBytes) {
+  MakeReadOnly(collection);
+  std::vector<std::string> before = Names(collection);
+  RunResult run = RunDewmopUnprivileged({"-cc", "-r"}, collection);
+  EXPECT_EQ(0, run.exit_code);
+  EXPECT_TRUE(Has(run.err, "Possible name collision: Game\n")) << run.err;
+  EXPECT_TRUE(Has(run.err, "Possible name collision: Other\n"));
+  EXPECT_TRUE(Has(run.err, "\n\nDone.\n"));
+  EXPECT_EQ(before, Names(collection)) << "no file moved, no folder or file made";
+  EXPECT_EQ(game, ReadFile(collection + "/game.prg"));
+  EXPECT_EQ(other, ReadFile(collection + "/other.prg"));
+}
+
+TEST_F(ReadOnlyTest, HaveFileInAFolderNotWritableKeepsItsOldBytes) {
+  // The files lie in a writable subfolder, so renames work; only the
+  // database folder refuses the new have file.
+  std::string games = collection + "/games";
+  MakeFolder(games);
+  std::filesystem::rename(collection + "/game.prg", games + "/game.prg");
+  chmod(games.c_str(), 0777);
+  MakeReadOnly(collection);
+  RunResult run = RunDewmopUnprivileged({"-cc", "-r", "-s"}, collection);
+  EXPECT_EQ(0, run.exit_code);
+  EXPECT_TRUE(FileExists(games + "/ren/Game.prg")) << run.err;
+  EXPECT_TRUE(Has(run.err, "Err: Unable to write C64have.dat: ")) << run.err;
+  EXPECT_TRUE(Has(run.err, "\n\nDone.\n"));
+  std::vector<uint8_t> have = ReadFile(collection + "/C64have.dat");
+  EXPECT_EQ(old_have, std::string(have.begin(), have.end()));
+  EXPECT_EQ((std::vector<std::string>{"C64.dat", "C64have.dat", "games", "other.prg"}),
+            Names(collection))
+      << "no scratch file is left behind";
+}
+
+// The names of `folder` in the order a directory listing gives them.
+std::vector<std::string> ListingOrder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// The process whose current folder is `folder`: the run started there.
+pid_t ProcessIn(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::error_code error;
+    auto cwd = std::filesystem::read_symlink(entry.path() / "cwd", error);
+    if (!error && cwd == folder) return std::stoi(entry.path().filename().string());
+  }
+  return -1;
+}
+
+// True once `pid` has sat in openat for 50 ms: a pipe's open waiting for a
+// writer, not the quick open of a file or folder.
+bool WaitsInOpen(pid_t pid) {
+  for (int still = 0; still < 5; ++still) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
+    long number = -1;
+    if (!(file >> number) || number != SYS_openat) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// A pipe and a plain image, listed by the same walk in that order. The
+// audit blocks on the pipe; the test then deletes the image, which the walk
+// has listed, and opens the pipe's write end to let the audit go on.
+TEST(FaultTest, FileDeletedAfterTheWalkListedItIsReportedAndTheRunGoesOn) {
+  TempDir dir;
+  std::string pipe, image;
+  // Listing order follows names on some file systems and creation order
+  // on others: one of these arrangements puts the pipe first.
+  for (int arrangement = 0; arrangement < 4 && pipe.empty(); ++arrangement) {
+    std::string first = arrangement & 1 ? "b.d64" : "a.d64";
+    std::string second = arrangement & 1 ? "a.d64" : "b.d64";
+    std::filesystem::remove(dir / first);
+    std::filesystem::remove(dir / second);
+    if (arrangement & 2) WriteFile(dir / second, Content(3, 400));
+    ASSERT_EQ(0, mkfifo((dir / first).c_str(), 0644));
+    if (!(arrangement & 2)) WriteFile(dir / second, Content(3, 400));
+    if (ListingOrder(dir.path()).front() == first) pipe = first, image = second;
+  }
+  ASSERT_FALSE(pipe.empty());
+  Bytes program = {0x01, 0x08, 0x60};
+  WriteFile(dir / "later.prg", program);
+
+  TerminalRun run({"-cc", "-d"}, dir.path());
+  bool waiting = false;
+  for (int i = 0; i < 500 && !waiting; ++i) {
+    pid_t pid = ProcessIn(dir.path());
+    waiting = pid > 0 && WaitsInOpen(pid);
+    if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(waiting) << "the audit never waited on the pipe";
+  ASSERT_EQ(0, unlink((dir / image).c_str()));
+  close(open((dir / pipe).c_str(), O_WRONLY | O_NONBLOCK));
+  RunResult result = run.Finish();
+
+  EXPECT_EQ(0, result.exit_code);
+  std::string deleted = dir / image;
+  EXPECT_TRUE(Has(result.err, "\nErr: Unable to open file " + deleted + "\n.\nEmpty: " +
+                                  deleted + "\n"))
+      << result.err;
+  EXPECT_TRUE(Has(result.out, "later.prg;;;;;001;" + Hex(Crc(program)) + "\n")) << result.out;
+  EXPECT_TRUE(Has(result.err, "\n\nDone.\n"));
+}
+
+// A rename run with a large database, interrupted twice (which ends it at
+// once) at moments spread over its whole length: the terminal always comes
+// back as it was, and the have file is the old one or the one an
+// uninterrupted run writes, never a part of either.
+TEST(FaultTest, InterruptAtAnyMomentLeavesTheOldOrTheNewHaveFile) {
+  Bytes game = Content(7, 2000);
+  std::string dat = NumberedDat(3000) + DatLine("Game", {Crc(game)});
+  std::string old_have = "C64 1.00\n";
+  for (uint16_t index = 1; index <= 1500; ++index) {
+    old_have.push_back(static_cast<char>(index & 0xFF));
+    old_have.push_back(static_cast<char>(index >> 8));
+  }
+  auto make_collection = [&](const TempDir& dir) {
+    WriteFile(dir / "C64.dat", dat);
+    WriteFile(dir / "C64have.dat", old_have);
+    WriteFile(dir / "game.prg", game);
+    WriteFile(dir / "other.prg", Content(8, 500));
+  };
+  TempDir reference_dir;
+  make_collection(reference_dir);
+  ASSERT_EQ(0, RunDewmop({"-cc", "-r"}, reference_dir.path()).exit_code);
+  std::vector<uint8_t> new_have = ReadFile(reference_dir / "C64have.dat");
+  ASSERT_EQ(old_have.size() + 2, new_have.size());
+
+  int olds = 0, news = 0;
+  for (int delay_ms = 0; delay_ms <= 60; delay_ms += 3) {
+    TempDir dir;
+    make_collection(dir);
+    TerminalRun run({"-cc", "-r"}, dir.path());
+    unsigned modes = run.LocalModes();
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    run.Signal(SIGINT);
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+    run.Signal(SIGINT);
+    RunResult result = run.Finish();
+    EXPECT_EQ(modes, run.LocalModes()) << "after " << delay_ms << " ms";
+    std::vector<uint8_t> have = ReadFile(dir / "C64have.dat");
+    bool is_old = have == std::vector<uint8_t>(old_have.begin(), old_have.end());
+    EXPECT_TRUE(is_old || have == new_have)
+        << "after " << delay_ms << " ms: " << have.size() << " bytes";
+    (is_old ? olds : news) += 1;
+  }
+  RecordProperty("old", olds);
+  RecordProperty("new", news);
+}
+
+}  // namespace
