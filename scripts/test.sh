@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds Dewmop and runs every test.
+# Builds Dewmop and runs every test: a short run of every fuzz target from
+# its seeds, the suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the suite in the ordinary build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/fuzz.sh 20
+bash scripts/sanitize.sh
 jobs=$(nproc)
 cmake -S . -B build -DDEWMOP_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
