@@ -82,8 +82,7 @@ void PrintUsage() {
       "\n---------------------------------------------------------------\n",
       "Usage   : DEWMOP [options] [file]\n\n",
       "Dump    : DEWMOP or DEWMOP -d : all C64 in current dir only\n",
-      "Redirect: DEWMOP -d > c64.txt\t<-Make a data file\n          DEWMOP | "
-      "more\n\n",
+      "Redirect: DEWMOP -d > c64.txt\t<-Make a data file\n          DEWMOP | more\n\n",
       "Options : -d   Dump CRC info\n",
       "          -r   Rename\n",
       "          -s   Subdirs (one level only, sorry)\n",
