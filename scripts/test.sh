@@ -8,6 +8,6 @@ bash scripts/setup.sh
 bash scripts/fuzz.sh 20
 bash scripts/sanitize.sh
 jobs=$(nproc)
-cmake -S . -B build -DDEWMOP_WERROR=ON >/dev/null
+cmake -S . -B build -DDEWMOP_WERROR=ON -DDEWMOP_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
