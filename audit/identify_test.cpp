@@ -16,10 +16,7 @@ class RelocateTest : public testing::Test {
     WriteFile(dir / name, content);
     return dir / name;
   }
-  std::string Text(const std::string& name) {
-    std::vector<uint8_t> bytes = ReadFile(dir / name);
-    return std::string(bytes.begin(), bytes.end());
-  }
+  std::string Text(const std::string& name) { return ReadText(dir / name); }
   TempDir dir;
 };
 

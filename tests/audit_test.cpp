@@ -12,8 +12,6 @@ namespace {
 
 const Bytes kA = Content(1, 3000), kB = Content(2, 700), kC = Content(3, 254);
 
-std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0, end;
@@ -158,7 +156,7 @@ class RenameTest : public AuditTest {
                                "Game;Soft Co;1st;Grp;1987;002;" + Hex(Crc(kA)) + ";" +
                                Hex(Crc(kB)) + "\nSlash;Pub;;AC/DC;;001;" + Hex(Crc(kC)) + "\n");
   }
-  std::string HaveFile() { return Text(ReadFile(dir / "C64have.dat")); }
+  std::string HaveFile() { return ReadText(dir / "C64have.dat"); }
 };
 
 TEST_F(RenameTest, FirstCopyToRenLaterCopiesToDupes) {
@@ -170,7 +168,7 @@ TEST_F(RenameTest, FirstCopyToRenLaterCopiesToDupes) {
                                       "ren/Game (Grp).d64"}),
             FilesUnder(dir.path()));
   EXPECT_EQ(std::string("TestDat 1.0\n\x02\x00", 14), HaveFile());
-  EXPECT_EQ("Other\nSlash\n", Text(ReadFile(dir / "C64miss.txt")));
+  EXPECT_EQ("Other\nSlash\n", ReadText(dir / "C64miss.txt"));
 
   // A later run knows the title from the have file: straight to dupes.
   MakeD64(dir / "four.d64", {kA, kB});
@@ -185,7 +183,7 @@ TEST_F(RenameTest, AnExistingTargetIsNeverReplaced) {
   MakeD64(dir / "one.d64", {kA, kB});
   RunResult run = RunDewmop({"-cc", "-r"}, dir.path());
   EXPECT_NE(std::string::npos, run.err.find("Possible name collision: Game (Grp)\n"));
-  EXPECT_EQ("precious", Text(ReadFile(dir / "ren/Game (Grp).d64")));
+  EXPECT_EQ("precious", ReadText(dir / "ren/Game (Grp).d64"));
   EXPECT_TRUE(FileExists(dir / "Game (Grp).d64")) << "renamed in place";
 }
 

@@ -16,7 +16,6 @@
 #include "tests/fixtures/dat_files.h"
 #include "tests/fixtures/process.h"
 #include "tests/fixtures/terminal.h"
-#include "tests/fixtures/unprivileged.h"
 
 namespace {
 
@@ -65,7 +64,7 @@ class ReadOnlyTest : public testing::Test {
 TEST_F(ReadOnlyTest, RenamesFailAndEveryFileStaysWithItsBytes) {
   MakeReadOnly(collection);
   std::vector<std::string> before = Names(collection);
-  RunResult run = RunDewmopUnprivileged({"-cc", "-r"}, collection);
+  RunResult run = RunDewmop({"-cc", "-r"}, collection, true);
   EXPECT_EQ(0, run.exit_code);
   EXPECT_TRUE(Has(run.err, "Possible name collision: Game\n")) << run.err;
   EXPECT_TRUE(Has(run.err, "Possible name collision: Other\n"));
@@ -83,7 +82,7 @@ TEST_F(ReadOnlyTest, HaveFileInAFolderNotWritableKeepsItsOldBytes) {
   std::filesystem::rename(collection + "/game.prg", games + "/game.prg");
   chmod(games.c_str(), 0777);
   MakeReadOnly(collection);
-  RunResult run = RunDewmopUnprivileged({"-cc", "-r", "-s"}, collection);
+  RunResult run = RunDewmop({"-cc", "-r", "-s"}, collection, true);
   EXPECT_EQ(0, run.exit_code);
   EXPECT_TRUE(FileExists(games + "/ren/Game.prg")) << run.err;
   EXPECT_TRUE(Has(run.err, "Err: Unable to write C64have.dat: ")) << run.err;
