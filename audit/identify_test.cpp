@@ -29,21 +29,28 @@ TEST(CanonicalName, TitleAndCrackName) {
   EXPECT_EQ("Game", CanonicalName(record));
 }
 
-TEST_F(RelocateTest, IntoSubfolderKeepingTheExtensionAsWritten) {
-  EXPECT_TRUE(RelocateFile(Make("game.D64"), "ren", "Game (Grp)", false));
-  EXPECT_EQ("disk", Text("ren/Game (Grp).D64"));
-  EXPECT_FALSE(FileExists(dir / "game.D64"));
+// The extension is the file name's as written, not added when the title
+// already ends in it (case counts), nor taken from a folder's name.
+TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
+  const struct {
+    const char *file, *folder, *title, *target;
+  } cases[] = {
+      {"game.D64", "ren", "Game (Grp)", "ren/Game (Grp).D64"},
+      {"a.d64", "ren", "Disk.d64", "ren/Disk.d64"},
+      {"b.d64", "ren", "Other.D64", "ren/Other.D64.d64"},
+      {"noext", "ren", "Plain", "ren/Plain"},
+      {"x.prg", "", "Title", "Title.prg"},
+      {"c64.collection/game", "ren", "Game", "c64.collection/ren/Game"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(RelocateFile(Make(c.file, c.file), c.folder, c.title, false)) << c.file;
+    EXPECT_EQ(c.file, Text(c.target));
+    EXPECT_FALSE(FileExists(dir / c.file));
+  }
 }
 
-TEST_F(RelocateTest, TitleEndingInTheExtensionGetsNoSecondOne) {
-  EXPECT_TRUE(RelocateFile(Make("a.d64"), "ren", "Disk.d64", false));
-  EXPECT_TRUE(FileExists(dir / "ren/Disk.d64"));
-  EXPECT_TRUE(RelocateFile(Make("b.d64"), "ren", "Other.D64", false));
-  EXPECT_TRUE(FileExists(dir / "ren/Other.D64.d64")) << "case counts";
-  EXPECT_TRUE(RelocateFile(Make("noext"), "ren", "Plain", false));
-  EXPECT_TRUE(FileExists(dir / "ren/Plain"));
-}
-
+// Retries change the last character to 0..9; the eleventh failure leaves the
+// file where it was. No existing file is ever replaced.
 TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   Make("dupes/Game.d64", "first");
   Make("dupes/Game.d60", "second");
@@ -52,26 +59,14 @@ TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("second", Text("dupes/Game.d60"));
   EXPECT_EQ("third", Text("dupes/Game.d61"));
-}
-
-TEST_F(RelocateTest, AfterElevenAttemptsTheFileStays) {
-  MakeFolder(dir / "dupes");
-  Make("dupes/Game.d64");
-  for (char c = '0'; c <= '9'; ++c) Make(std::string("dupes/Game.d6") + c);
+  EXPECT_FALSE(RelocateFile(Make("new.d64", "new"), "dupes", "Game", false));
+  EXPECT_EQ("first", Text("dupes/Game.d64"));
+  EXPECT_EQ("new", Text("new.d64"));
+  for (char c = '2'; c <= '9'; ++c) {
+    if (c != '4') Make(std::string("dupes/Game.d6") + c);
+  }
   EXPECT_FALSE(RelocateFile(Make("last.d64", "last"), "dupes", "Game", true));
   EXPECT_EQ("last", Text("last.d64"));
-}
-
-TEST_F(RelocateTest, WithoutRetriesAnExistingTargetFails) {
-  Make("ren/Game.d64", "old");
-  EXPECT_FALSE(RelocateFile(Make("new.d64", "new"), "ren", "Game", false));
-  EXPECT_EQ("old", Text("ren/Game.d64"));
-  EXPECT_EQ("new", Text("new.d64"));
-}
-
-TEST_F(RelocateTest, InPlaceRename) {
-  EXPECT_TRUE(RelocateFile(Make("x.prg"), "", "Title", true));
-  EXPECT_TRUE(FileExists(dir / "Title.prg"));
 }
 
 TEST_F(RelocateTest, NamesThatWouldLeaveTheFolderAreRefused) {
@@ -91,7 +86,6 @@ TEST_F(RelocateTest, SubfolderThatCannotBeMadeLeavesTheFile) {
 }
 
 TEST_F(RelocateTest, ExtensionComesFromTheFileNameNotTheFolder) {
-  MakeFolder(dir / "c64.collection");
   std::string source = Make("c64.collection/game");
   EXPECT_TRUE(RelocateFile(source, "ren", "Game", false));
   EXPECT_TRUE(FileExists(dir / "c64.collection/ren/Game"));

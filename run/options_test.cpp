@@ -22,49 +22,47 @@ Parsed Parse(std::vector<const char*> args) {
   return {flags, file, CurrentProfile()};
 }
 
-TEST(ParseOptions, FlagWords) {
-  EXPECT_EQ(0x20u, Parse({"-cc"}).flags);
-  EXPECT_EQ(0x21u, Parse({"-cc", "-d"}).flags);
-  EXPECT_EQ(0x32u, Parse({"-cc", "-r", "-s"}).flags);
-  EXPECT_EQ(0x21u, Parse({"-Cc", "-D"}).flags) << "the option letter ignores case";
-  EXPECT_EQ(0x21u, Parse({"-cc", "-dr"}).flags) << "only the second character counts";
-  Parsed amiga = Parse({"-ca", "-i", "game.adf"});
-  EXPECT_EQ(0x160u, amiga.flags);
-  EXPECT_EQ("game.adf", amiga.file);
-  EXPECT_EQ(&kAmigaProfile, amiga.profile);
-}
-
-TEST(ParseOptions, SystemLetterMustBeLowerCaseAOrC) {
-  for (const char* bad : {"-cC", "-c", "-cx", "-C"}) {
-    EXPECT_EQ(0u, Parse({bad}).flags) << bad;
+// Arguments are visited right to left: an unknown option clears what was
+// gathered and ends the visit, the leftmost system and file win, the option
+// letter ignores case but the system letter must be a lower-case a or c.
+TEST(ParseOptions, Table) {
+  const struct {
+    std::vector<const char*> args;
+    RunFlags flags;
+    std::string file;
+    const SystemProfile* profile;
+  } cases[] = {
+      {{"-cc"}, 0x20, "", &kC64Profile},
+      {{"-cc", "-d"}, 0x21, "", &kC64Profile},
+      {{"-cc", "-r", "-s"}, 0x32, "", &kC64Profile},
+      {{"-Cc", "-D"}, 0x21, "", &kC64Profile},
+      {{"-cc", "-dr"}, 0x21, "", &kC64Profile},  // only the second character counts
+      {{"-ca", "-i", "game.adf"}, 0x160, "game.adf", &kAmigaProfile},
+      {{"-cC"}, 0, "", nullptr},
+      {{"-c"}, 0, "", nullptr},
+      {{"-cx"}, 0, "", nullptr},
+      {{"-C"}, 0, "", nullptr},
+      {{"-d", "-x", "-cc"}, 0x20, "", &kC64Profile},
+      {{"-cc", "-x", "-d"}, 0, "", nullptr},
+      {{"-cc", "-"}, 0, "", nullptr},
+      {{"-cc", "--d"}, 0, "", nullptr},
+      {{"-ca", "-cc"}, RF_WALK, "", &kAmigaProfile},
+      {{"-cx", "-cc"}, 0, "", nullptr},
+      {{"a.d64", "b.d64", "-cc"}, RF_WALK | RF_SINGLE_FILE, "a.d64", &kC64Profile},
+      {{"*.d64", "-cc"}, RF_WALK, "", &kC64Profile},  // a wildcard selects nothing
+      {{"*.d64", "game.d64", "-cc"}, RF_WALK | RF_SINGLE_FILE, "game.d64", &kC64Profile},
+      {{"*.d64"}, 0, "", nullptr},
+  };
+  for (const auto& c : cases) {
+    Parsed parsed = Parse(c.args);
+    std::string line;
+    for (const char* arg : c.args) line += std::string(arg) + " ";
+    EXPECT_EQ(c.flags, parsed.flags) << line;
+    EXPECT_EQ(c.file, parsed.file) << line;
+    if (c.profile) {
+      EXPECT_EQ(c.profile, parsed.profile) << line;
+    }
   }
-  Parsed upper_option = Parse({"-Cc"});
-  EXPECT_EQ(0x20u, upper_option.flags);
-  EXPECT_EQ(&kC64Profile, upper_option.profile);
-}
-
-TEST(ParseOptions, UnknownOptionClearsWhatWasGatheredAndEndsTheVisit) {
-  EXPECT_EQ(0x20u, Parse({"-d", "-x", "-cc"}).flags);
-  EXPECT_EQ(0u, Parse({"-cc", "-x", "-d"}).flags);
-  EXPECT_EQ(0u, Parse({"-cc", "-"}).flags);
-  EXPECT_EQ(0u, Parse({"-cc", "--d"}).flags);
-}
-
-TEST(ParseOptions, LeftmostSystemAndLeftmostFileWin) {
-  EXPECT_EQ(&kAmigaProfile, Parse({"-ca", "-cc"}).profile);
-  EXPECT_EQ(0u, Parse({"-cx", "-cc"}).flags);
-  Parsed two_files = Parse({"a.d64", "b.d64", "-cc"});
-  EXPECT_EQ("a.d64", two_files.file);
-  EXPECT_EQ(RF_WALK | RF_SINGLE_FILE, two_files.flags);
-}
-
-TEST(ParseOptions, WildcardIsAcceptedAndSelectsNothing) {
-  Parsed wild = Parse({"*.d64", "-cc"});
-  EXPECT_EQ(RF_WALK, wild.flags);
-  EXPECT_EQ("", wild.file);
-  Parsed with_file = Parse({"*.d64", "game.d64", "-cc"});
-  EXPECT_EQ("game.d64", with_file.file);
-  EXPECT_EQ(0u, Parse({"*.d64"}).flags);
 }
 
 TEST(ParseOptions, LongArgumentIsKeptWhole) {
