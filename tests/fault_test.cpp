@@ -23,17 +23,24 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-std::vector<std::string> Names(const std::string& folder) {
+// The names of `folder` in the order a directory listing gives them.
+std::vector<std::string> ListingOrder(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     names.push_back(entry.path().filename().string());
+  return names;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names = ListingOrder(folder);
   std::sort(names.begin(), names.end());
   return names;
 }
 
-std::string HaveFile(std::initializer_list<uint16_t> indices) {
+// A have file holding the indices `first` to `last`.
+std::string HaveFile(uint16_t first, uint16_t last) {
   std::string have = "C64 1.00\n";
-  for (uint16_t index : indices) {
+  for (uint16_t index = first; index <= last; ++index) {
     have.push_back(static_cast<char>(index & 0xFF));
     have.push_back(static_cast<char>(index >> 8));
   }
@@ -58,7 +65,7 @@ class ReadOnlyTest : public testing::Test {
   TempDir dir;
   std::string collection = dir / "c64";
   Bytes game = Content(1, 900), other = Content(2, 700);
-  std::string old_have = HaveFile({3});
+  std::string old_have = HaveFile(3, 3);
 };
 
 TEST_F(ReadOnlyTest, RenamesFailAndEveryFileStaysWithItsBytes) {
@@ -92,14 +99,6 @@ TEST_F(ReadOnlyTest, HaveFileInAFolderNotWritableKeepsItsOldBytes) {
   EXPECT_EQ((std::vector<std::string>{"C64.dat", "C64have.dat", "games", "other.prg"}),
             Names(collection))
       << "no scratch file is left behind";
-}
-
-// The names of `folder` in the order a directory listing gives them.
-std::vector<std::string> ListingOrder(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  return names;
 }
 
 // The process whose current folder is `folder`: the run started there.
@@ -174,11 +173,7 @@ TEST(FaultTest, FileDeletedAfterTheWalkListedItIsReportedAndTheRunGoesOn) {
 TEST(FaultTest, InterruptAtAnyMomentLeavesTheOldOrTheNewHaveFile) {
   Bytes game = Content(7, 2000);
   std::string dat = NumberedDat(3000) + DatLine("Game", {Crc(game)});
-  std::string old_have = "C64 1.00\n";
-  for (uint16_t index = 1; index <= 1500; ++index) {
-    old_have.push_back(static_cast<char>(index & 0xFF));
-    old_have.push_back(static_cast<char>(index >> 8));
-  }
+  std::string old_have = HaveFile(1, 1500);
   auto make_collection = [&](const TempDir& dir) {
     WriteFile(dir / "C64.dat", dat);
     WriteFile(dir / "C64have.dat", old_have);
