@@ -217,19 +217,14 @@ TEST(GunzipMemory, InflatesWhatItIsGiven) {
 TEST(GunzipMemory, RefusedInputsLeaveSizeAlone) {
   const std::vector<uint8_t> data = SampleBytes(4000, 5);
   const std::vector<uint8_t> good = Gzip(0x1E, data);
-  std::vector<std::vector<uint8_t>> bad;
-  for (size_t at : {0, 1, 2}) {
-    bad.push_back(good);
-    bad.back()[at] ^= 1;  // ID1, ID2, CM
-  }
+  std::vector<std::vector<uint8_t>> bad(6, good);
+  // ID1, ID2, CM; the trailer CRC; ISIZE one off (stops short or runs over);
+  // damaged deflate data; ISIZE 64 MiB and more.
+  const std::pair<size_t, uint8_t> flips[] = {{0, 1}, {1, 1}, {2, 1}, {good.size() - 8, 1},
+                                              {good.size() - 4, 1}, {40, 0x10}};
+  for (size_t i = 0; i < 6; ++i) bad[i][flips[i].first] ^= flips[i].second;
   bad.push_back(good);
-  bad.back()[good.size() - 8] ^= 1;  // trailer CRC
-  bad.push_back(good);
-  bad.back()[good.size() - 4] ^= 1;  // ISIZE one off: stops short or runs over
-  bad.push_back(good);
-  bad.back()[good.size() - 1] = 0x04;  // ISIZE 64 MiB and more
-  bad.push_back(good);
-  bad.back()[40] ^= 0x10;  // damaged deflate data
+  bad.back()[good.size() - 1] = 0x04;
   // Every shorter input: too short, or header parts running past the end,
   // or a stream cut short.
   for (size_t length = 0; length < good.size(); length += length < 60 ? 1 : 97)

@@ -21,11 +21,6 @@ std::vector<uint8_t> HaveBytes(const std::string& version, std::vector<uint8_t> 
   return bytes;
 }
 
-std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> bytes = ReadFile(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 std::vector<uint32_t> Marked(const Database& db) {
   std::vector<uint32_t> marked;
   for (uint32_t i = 1; i < db.recordCount; ++i) {

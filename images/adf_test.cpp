@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "images/factory.h"
-#include "run/crc32.h"
+#include "tests/fixtures/collection.h"
 #include "tests/fixtures/disk_images.h"
 #include "tests/fixtures/process.h"
 
@@ -14,18 +14,9 @@ namespace {
 
 constexpr uint32_t kDiskSize = 901120;
 
-Bytes Disk(uint32_t size) {
-  Bytes disk(size);
-  for (uint32_t i = 0; i < size; ++i) disk[i] = static_cast<uint8_t>(i * 7 + i / 512);
-  return disk;
-}
+Bytes Disk(uint32_t size) { return Content(9, size); }
 
-uint32_t Crc(const Bytes& bytes) {
-  BuildCrcTable();
-  return crc32(bytes.data(), bytes.size(), 0, 0);
-}
-
-TEST(Adf, PlainImageOfAnySizeIsOneFileInThePlace) {
+TEST(Adf, PlainImageOfAnySizeIsOneFileInThePlaceAnEmptyOneNone) {
   for (uint32_t size : {kDiskSize, 1000u, 2u, 1u}) {
     Bytes disk = Disk(size);
     disk[0] = 0x1F;  // too short or not deflate: still plain
@@ -36,14 +27,12 @@ TEST(Adf, PlainImageOfAnySizeIsOneFileInThePlace) {
     EXPECT_EQ(std::vector<Bytes>{disk}, ListFiles(reader)) << size;
     EXPECT_EQ(0u, reader.error_flags);
   }
+  uint8_t none = 0;
+  CImageADF empty(&none, 0);
+  EXPECT_TRUE(ListFiles(empty).empty());
+  EXPECT_EQ(0u, empty.error_flags);
 }
 
-TEST(Adf, EmptyImageYieldsNothing) {
-  uint8_t none = 0;
-  CImageADF reader(&none, 0);
-  EXPECT_TRUE(ListFiles(reader).empty());
-  EXPECT_EQ(0u, reader.error_flags);
-}
 
 // ADZ files written by gzip from one plain disk.
 class Adz : public ::testing::Test {
