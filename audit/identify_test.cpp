@@ -62,9 +62,11 @@ TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   EXPECT_FALSE(RelocateFile(Make("new.d64", "new"), "dupes", "Game", false));
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("new", Text("new.d64"));
-  for (char c = '2'; c <= '9'; ++c) {
+  for (char c = '2'; c <= '8'; ++c) {
     if (c != '4') Make(std::string("dupes/Game.d6") + c);
   }
+  RelocateFile(Make("ninth.d64", "ninth"), "dupes", "Game", true);
+  EXPECT_EQ("ninth", Text("dupes/Game.d69")) << "the eleventh attempt";
   EXPECT_FALSE(RelocateFile(Make("last.d64", "last"), "dupes", "Game", true));
   EXPECT_EQ("last", Text("last.d64"));
 }

@@ -43,6 +43,7 @@ TEST(ParseOptions, Table) {
       {{"-cx"}, 0, "", nullptr},
       {{"-C"}, 0, "", nullptr},
       {{"-d", "-x", "-cc"}, 0x20, "", &kC64Profile},
+      {{"-x", "-d", "-cc"}, 0x20, "", &kC64Profile},
       {{"-cc", "-x", "-d"}, 0, "", nullptr},
       {{"-cc", "-"}, 0, "", nullptr},
       {{"-cc", "--d"}, 0, "", nullptr},
