@@ -32,7 +32,6 @@ class CancelTest : public testing::Test {
 
 TEST_F(CancelTest, KeyPressStopsAfterTheCurrentFileAndRestoresTheTerminal) {
   TerminalRun run({"-cc", "-d"}, dir.path());
-  unsigned before = run.LocalModes();
   ASSERT_TRUE(run.WaitForError(Dir()));
   run.PressKey('q');
   FeedThePipe();
@@ -46,7 +45,7 @@ TEST_F(CancelTest, KeyPressStopsAfterTheCurrentFileAndRestoresTheTerminal) {
                             pipe + "\n\nUser cancelled\n" + later_walks + "\n\nDone.\n"))
       << result.err;
   EXPECT_EQ(std::string::npos, result.err.find(".prg")) << "no later file is audited";
-  EXPECT_EQ(before, run.LocalModes());
+  EXPECT_EQ(run.ModesBefore(), run.LocalModes());
 }
 
 TEST_F(CancelTest, FirstInterruptActsAsAKeyPress) {
@@ -62,7 +61,6 @@ TEST_F(CancelTest, FirstInterruptActsAsAKeyPress) {
 
 TEST_F(CancelTest, SecondInterruptEndsAtOnceWithTheTerminalRestored) {
   TerminalRun run({"-cc", "-d"}, dir.path());
-  unsigned before = run.LocalModes();
   ASSERT_TRUE(run.WaitForError(Dir()));
   run.Signal(SIGINT);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -70,7 +68,7 @@ TEST_F(CancelTest, SecondInterruptEndsAtOnceWithTheTerminalRestored) {
   RunResult result = run.Finish();
   EXPECT_EQ(130, result.exit_code);
   EXPECT_EQ(std::string::npos, result.err.find("Done."));
-  EXPECT_EQ(before, run.LocalModes());
+  EXPECT_EQ(run.ModesBefore(), run.LocalModes());
 }
 
 }  // namespace
