@@ -5,8 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
-# No -Werror: GCC 12 under -fsanitize=address warns falsely inside <regex>.
-cmake -S . -B build-asan -DDEWMOP_SANITIZE=ON -DDEWMOP_WERROR=OFF >/dev/null
+cmake -S . -B build-asan -DDEWMOP_SANITIZE=ON -DDEWMOP_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,8 +1,7 @@
 // The run's framing, on the real binary: usage, dump mode, a missing database.
 #include <gtest/gtest.h>
 
-#include <regex>
-
+#include "tests/fixtures/dat_files.h"
 #include "tests/fixtures/process.h"
 
 namespace {
@@ -34,7 +33,7 @@ TEST(Run, DumpModeInAnEmptyFolder) {
   TempDir dir;
   RunResult run = RunDewmop({"-cc"}, dir.path());
   EXPECT_EQ(0, run.exit_code);
-  EXPECT_TRUE(std::regex_match(run.out, std::regex("C64 [0-9]\\.[0-9][0-9]\n"))) << run.out;
+  EXPECT_TRUE(IsMadeUpVersion(run.out, "C64")) << run.out;
   std::string expected = "Dewmop v1.3g (Release): Dump mode\nWarning- contents under pressure!\n\n";
   for (int i = 0; i < 8; ++i) expected += "Dir: " + dir.path() + "/\n";
   expected += "\n\nDone.\n";
@@ -44,7 +43,7 @@ TEST(Run, DumpModeInAnEmptyFolder) {
 TEST(Run, AmigaDumpWalksThreePatterns) {
   TempDir dir;
   RunResult run = RunDewmop({"-ca", "-d"}, dir.path());
-  EXPECT_TRUE(std::regex_match(run.out, std::regex("Amiga [0-9]\\.[0-9][0-9]\n"))) << run.out;
+  EXPECT_TRUE(IsMadeUpVersion(run.out, "Amiga")) << run.out;
   size_t dirs = 0;
   for (size_t at = 0; (at = run.err.find("Dir: ", at)) != std::string::npos; ++at) ++dirs;
   EXPECT_EQ(3u, dirs);
