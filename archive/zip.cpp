@@ -2,10 +2,11 @@
 // loading the central directory and walking its entries.
 #include "archive/zip.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 
-#include "run/little_endian.h"
+#include "util/little_endian.h"
 
 const char kZipFileSystem[] = "Your filesystem seems to be corrupt, please check it";
 const char kZipCorrupt[] = "The zipfile seems to be corrupt, please check it";
@@ -23,68 +24,6 @@ constexpr uint32_t kFirstWindow = 1024;
 bool ReadAt(FILE* stream, uint32_t offset, uint8_t* out, uint32_t length) {
   return fseek(stream, static_cast<long>(offset), SEEK_SET) == 0 &&
          fread(out, length, 1, stream) == 1;
-}
-
-// Looks backwards through ever larger tails of the file for the record
-// nearest the end, and copies it with everything after it.
-bool FindEndRecord(ZipArchive& archive) {
-  const uint32_t file_size = static_cast<uint32_t>(archive.file_size);
-  uint32_t window = kFirstWindow;
-  for (;;) {
-    if (window > file_size) window = file_size;
-    std::unique_ptr<uint8_t[]> tail(new (std::nothrow) uint8_t[window]);
-    if (!tail || !ReadAt(archive.stream.get(), file_size - window, tail.get(), window))
-      return false;
-    for (uint32_t at = window >= kEcdSize ? window - kEcdSize + 1 : 0; at-- > 0;) {
-      if (memcmp(tail.get() + at, kEcdSignature, 4) != 0) continue;
-      archive.ecd_length = window - at;
-      archive.ecd.reset(new (std::nothrow) uint8_t[archive.ecd_length]);
-      if (!archive.ecd) return false;
-      memcpy(archive.ecd.get(), tail.get() + at, archive.ecd_length);
-      return true;
-    }
-    if (window == file_size) return false;
-    window *= 2;
-  }
-}
-
-void DecodeEndRecord(ZipArchive& archive) {
-  const uint8_t* p = archive.ecd.get();
-  archive.ecd_signature = ReadLe32(p);
-  archive.this_disk = ReadLe16(p + 4);
-  archive.directory_disk = ReadLe16(p + 6);
-  archive.entries_on_disk = ReadLe16(p + 8);
-  archive.total_entries = ReadLe16(p + 10);
-  archive.directory_size = ReadLe32(p + 12);
-  archive.directory_offset = ReadLe32(p + 16);
-  archive.comment_length = ReadLe16(p + 20);
-  archive.comment_position = kEcdSize;
-}
-
-bool IsSingleVolume(const ZipArchive& archive) {
-  return archive.this_disk == archive.directory_disk &&
-         archive.entries_on_disk == archive.total_entries &&
-         archive.total_entries >= 1;
-}
-
-// The central directory must lie inside the file: an offset or size that
-// points past the end would only fail the seek or the read, so it fails here
-// before anything is allocated for it. A size of 0 is a read of nothing.
-bool LoadCentralDirectory(ZipArchive& archive, const char** explanation) {
-  *explanation = kZipCorrupt;
-  const uint64_t end = uint64_t{archive.directory_offset} + archive.directory_size;
-  if (archive.directory_size == 0 || end > static_cast<uint64_t>(archive.file_size))
-    return false;
-  if (fseek(archive.stream.get(), static_cast<long>(archive.directory_offset),
-            SEEK_SET) != 0)
-    return false;
-  archive.central_directory.reset(new (std::nothrow) uint8_t[archive.directory_size]);
-  if (!archive.central_directory) {
-    *explanation = nullptr;  // out of memory goes unreported
-    return false;
-  }
-  return fread(archive.central_directory.get(), archive.directory_size, 1,
-               archive.stream.get()) == 1;
 }
 
 void DecodeEntry(const uint8_t* p, ZipEntry& entry) {
@@ -114,51 +53,94 @@ void DecodeEntry(const uint8_t* p, ZipEntry& entry) {
 
 }  // namespace
 
-std::unique_ptr<ZipArchive> ZipOpen(const std::string& path) {
-  auto archive = std::make_unique<ZipArchive>();
-  archive->path = path;
+void ZipArchive::Report(const char* explanation) const {
+  sink_.Print(Stream::kOut, "Error in zipfile %s\n%s\n", path_.c_str(), explanation);
+}
+
+uint8_t* ZipArchive::inflate_input() {
+  if (!inflate_input_) inflate_input_.reset(new (std::nothrow) uint8_t[kInflateChunk + 1]());
+  return inflate_input_.get();
+}
+
+// Looks backwards through ever larger tails of the file for the record
+// nearest the end and decodes it.
+bool ZipArchive::FindEndRecord() {
+  uint32_t window = kFirstWindow;
+  for (;;) {
+    if (window > file_size_) window = file_size_;
+    std::unique_ptr<uint8_t[]> tail(new (std::nothrow) uint8_t[window]);
+    if (!tail || !ReadAt(stream(), file_size_ - window, tail.get(), window)) return false;
+    for (uint32_t at = window >= kEcdSize ? window - kEcdSize + 1 : 0; at-- > 0;) {
+      const uint8_t* p = tail.get() + at;
+      if (memcmp(p, kEcdSignature, 4) != 0) continue;
+      this_disk_ = ReadLe16(p + 4);
+      directory_disk_ = ReadLe16(p + 6);
+      entries_on_disk_ = ReadLe16(p + 8);
+      total_entries_ = ReadLe16(p + 10);
+      directory_size_ = ReadLe32(p + 12);
+      directory_offset_ = ReadLe32(p + 16);
+      return true;
+    }
+    if (window == file_size_) return false;
+    window *= 2;
+  }
+}
+
+// The central directory must lie inside the file: an offset or size that
+// points past the end would only fail the seek or the read, so it fails here
+// before anything is allocated for it. A size of 0 is a read of nothing.
+bool ZipArchive::LoadCentralDirectory(const char** explanation) {
+  *explanation = kZipCorrupt;
+  const uint64_t end = uint64_t{directory_offset_} + directory_size_;
+  if (directory_size_ == 0 || end > file_size_) return false;
+  central_directory_.reset(new (std::nothrow) uint8_t[directory_size_]);
+  if (!central_directory_) {
+    *explanation = nullptr;  // out of memory goes unreported
+    return false;
+  }
+  return ReadAt(stream(), directory_offset_, central_directory_.get(), directory_size_);
+}
+
+std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink) {
+  std::unique_ptr<ZipArchive> archive(new ZipArchive(path, sink));
   auto fail = [&](const char* explanation) {
-    if (explanation) ZipError(explanation, path);
+    if (explanation) archive->Report(explanation);
     return nullptr;
   };
-  archive->stream.reset(fopen(path.c_str(), "rb"));
-  if (!archive->stream) return fail(kZipFileSystem);
+  archive->stream_.reset(fopen(path.c_str(), "rb"));
+  if (!archive->stream_) return fail(kZipFileSystem);
   // Every read is a whole record or a 16 KiB chunk at a fresh offset, so a
   // stream buffer would only copy the bytes twice and read some twice.
-  setvbuf(archive->stream.get(), nullptr, _IONBF, 0);
-  if (fseek(archive->stream.get(), 0, SEEK_END) != 0) return fail(kZipFileSystem);
-  const long size = ftell(archive->stream.get());
+  setvbuf(archive->stream(), nullptr, _IONBF, 0);
+  if (fseek(archive->stream(), 0, SEEK_END) != 0) return fail(kZipFileSystem);
+  const long size = ftell(archive->stream());
   if (size < 0) return fail(kZipFileSystem);
   if (size == 0) return fail(kZipCorrupt);
   // Sizes and offsets are signed 32-bit; a larger archive is refused whole.
   if (size > INT32_MAX) return fail(kZipUnsupported);
-  archive->file_size = static_cast<int32_t>(size);
-  if (!FindEndRecord(*archive)) return fail(kZipCorrupt);
-  DecodeEndRecord(*archive);
-  if (!IsSingleVolume(*archive)) return fail(kZipUnsupported);
+  archive->file_size_ = static_cast<uint32_t>(size);
+  if (!archive->FindEndRecord()) return fail(kZipCorrupt);
+  if (archive->this_disk_ != archive->directory_disk_ ||
+      archive->entries_on_disk_ != archive->total_entries_ || archive->total_entries_ == 0)
+    return fail(kZipUnsupported);
   const char* explanation;
-  if (!LoadCentralDirectory(*archive, &explanation)) return fail(explanation);
+  if (!archive->LoadCentralDirectory(&explanation)) return fail(explanation);
   return archive;
 }
 
 const ZipEntry* ZipNextEntry(ZipArchive& archive) {
-  const uint32_t size = archive.directory_size;
-  if (archive.cursor >= size) return nullptr;
-  const uint8_t* header = archive.central_directory.get() + archive.cursor;
-  const uint32_t left = size - archive.cursor;
+  if (archive.exhausted()) return nullptr;
+  const uint8_t* header = archive.central_directory_.get() + archive.cursor_;
+  const uint32_t left = archive.directory_size_ - archive.cursor_;
   // The cursor stays put, so the next call meets the same entry again.
   if (left < kEntryHeaderSize || left - kEntryHeaderSize < ReadLe16(header + 28)) {
-    ZipError(kZipCorrupt, archive.path);
+    archive.Report(kZipCorrupt);
     return nullptr;
   }
-  DecodeEntry(header, archive.entry);
-  const ZipEntry& e = archive.entry;
-  archive.cursor += kEntryHeaderSize + e.name_length + e.extra_length + e.comment_length;
-  return &archive.entry;
+  DecodeEntry(header, archive.entry_);
+  const ZipEntry& e = archive.entry_;
+  archive.cursor_ += kEntryHeaderSize + e.name_length + e.extra_length + e.comment_length;
+  return &archive.entry_;
 }
 
 void ZipClose(std::unique_ptr<ZipArchive> archive) { archive.reset(); }
-
-void ZipError(const char* explanation, const std::string& path) {
-  printf("Error in zipfile %s\n%s\n", path.c_str(), explanation);
-}

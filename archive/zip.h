@@ -7,6 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "util/file.h"
+#include "util/messages.h"
+
 // The current central-directory entry, decoded.
 struct ZipEntry {
   uint32_t signature = 0;
@@ -31,44 +34,62 @@ struct ZipEntry {
   std::string name;  // cut at a zero byte
 };
 
-struct FileCloser {
-  void operator()(FILE* f) const { fclose(f); }
-};
-
-struct ZipArchive {
-  std::string path;
-  std::unique_ptr<FILE, FileCloser> stream;
-  int32_t file_size = 0;
-  // The record and every byte after it. This buffer and the central
-  // directory have lengths taken from the file, so they are allocated with
-  // nothrow rather than as vectors.
-  std::unique_ptr<uint8_t[]> ecd;
-  uint32_t ecd_length = 0;
-  std::unique_ptr<uint8_t[]> central_directory;  // directory_size bytes
-  uint32_t cursor = 0;
-  ZipEntry entry;
-  // The end-of-central-directory fields.
-  uint32_t ecd_signature = 0;
-  uint16_t this_disk = 0;
-  uint16_t directory_disk = 0;
-  uint16_t entries_on_disk = 0;
-  uint16_t total_entries = 0;
-  uint32_t directory_size = 0;
-  uint32_t directory_offset = 0;
-  uint16_t comment_length = 0;
-  uint32_t comment_position = 0;  // within the ECD copy
-  // The input buffer of deflated entries, made by the first one that needs it
-  // and kept for the others.
-  std::unique_ptr<uint8_t[]> inflate_input;
-};
-
 // The explanations of "Error in zipfile %s\n%s\n".
 extern const char kZipFileSystem[];
 extern const char kZipCorrupt[];
 extern const char kZipUnsupported[];
 
-// Opens an archive; nullptr (its reason reported) when it cannot be used.
-std::unique_ptr<ZipArchive> ZipOpen(const std::string& path);
+// An open archive: its stream, its central directory and the cursor over it.
+class ZipArchive {
+ public:
+  // Deflated entries stream through an input buffer of one chunk and one
+  // byte: the byte after the last chunk is offered to the inflater too.
+  static constexpr uint32_t kInflateChunk = 16384;
+
+  const std::string& path() const { return path_; }
+  FILE* stream() const { return stream_.get(); }
+  uint16_t this_disk() const { return this_disk_; }
+  // True once the cursor has passed the whole central directory.
+  bool exhausted() const { return cursor_ >= directory_size_; }
+  // Reports "Error in zipfile %s\n%s\n" for this archive.
+  void Report(const char* explanation) const;
+  // The input buffer of deflated entries (kInflateChunk + 1 bytes), made by
+  // the first one that needs it and kept for the others; nullptr when it
+  // cannot be allocated.
+  uint8_t* inflate_input();
+
+ private:
+  friend std::unique_ptr<ZipArchive> ZipOpen(const std::string& path,
+                                             MessageSink& sink);
+  friend const ZipEntry* ZipNextEntry(ZipArchive& archive);
+
+  ZipArchive(const std::string& path, MessageSink& sink)
+      : path_(path), sink_(sink) {}
+  bool FindEndRecord();
+  bool LoadCentralDirectory(const char** explanation);
+
+  std::string path_;
+  MessageSink& sink_;
+  FileOwner stream_;
+  uint32_t file_size_ = 0;
+  // The end-of-central-directory fields the reader uses.
+  uint16_t this_disk_ = 0;
+  uint16_t directory_disk_ = 0;
+  uint16_t entries_on_disk_ = 0;
+  uint16_t total_entries_ = 0;
+  uint32_t directory_size_ = 0;
+  uint32_t directory_offset_ = 0;
+  // The central directory has a length taken from the file, so it is
+  // allocated with nothrow rather than as a vector.
+  std::unique_ptr<uint8_t[]> central_directory_;
+  uint32_t cursor_ = 0;
+  ZipEntry entry_;
+  std::unique_ptr<uint8_t[]> inflate_input_;
+};
+
+// Opens an archive; nullptr (its reason reported to `sink`) when it cannot be
+// used. The archive reports its later failures to the same sink.
+std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink);
 
 // The next central-directory entry, or nullptr at the end or on a malformed
 // entry (reported). Valid until the next call or ZipClose.
@@ -76,6 +97,3 @@ const ZipEntry* ZipNextEntry(ZipArchive& archive);
 
 // Releases everything the archive holds.
 void ZipClose(std::unique_ptr<ZipArchive> archive);
-
-// Writes "Error in zipfile %s\n%s\n" to standard output.
-void ZipError(const char* explanation, const std::string& path);

@@ -1,20 +1,18 @@
 // The per-file audit: plain images and ZIP archives to one CRC set.
 #include "audit/audit.h"
 
-#include <cstdio>
 #include <memory>
 #include <new>
 
-#include "archive/inflate.h"
+#include "archive/extract.h"
 #include "archive/zip.h"
 #include "audit/identify.h"
 #include "audit/report.h"
-#include "run/crc32.h"
+#include "util/ascii.h"
+#include "util/crc32.h"
+#include "util/file.h"
 
 namespace {
-
-constexpr uint32_t kAudited = 1;
-constexpr uint32_t kNoReader = 32;
 
 // The text from the last '.' of a name, '.' included; "" when there is none.
 std::string ExtensionOf(const std::string& name) {
@@ -30,15 +28,11 @@ std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size, bool zeroed) {
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
 }
 
-struct FileCloser {
-  void operator()(FILE* f) const { fclose(f); }
-};
-
 // Reads a whole file; false when it cannot be opened, is too large, or a
 // read comes up short.
 bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
                    uint32_t* size) {
-  std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "rb"));
+  FileOwner file(fopen(path.c_str(), "rb"));
   if (!file || fseek(file.get(), 0, SEEK_END) != 0) return false;
   long length = ftell(file.get());
   if (length < 0 || static_cast<unsigned long>(length) > kMaxImageSize ||
@@ -61,66 +55,67 @@ bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
 // A damaged image counts as one file, the CRC of the whole buffer as the
 // reader left it.
 bool ScanImage(const SystemProfile& profile, ImageType type, uint8_t* image,
-               uint32_t size, CrcSet* crcs) {
-  std::unique_ptr<CImage> reader = profile.factory(type, image, size);
+               uint32_t size, FileRecord* record) {
+  std::unique_ptr<CImage> reader = profile.factory(type, image, size, record->messages);
   if (!reader) return false;
-  size_t first = crcs->size();
+  CrcSet& crcs = record->crcs;
+  size_t first = crcs.size();
   uint32_t length = 0;
   while (const uint8_t* file = reader->next_file(&length)) {
-    crcs->push_back(crc32(file, length, 0, 0));
+    crcs.push_back(crc32(file, length, 0, 0));
   }
   if (reader->error_flags != 0) {
-    crcs->resize(first);
-    crcs->push_back(crc32(image, size, 0, 0));
+    crcs.resize(first);
+    crcs.push_back(crc32(image, size, 0, 0));
   }
   return true;
 }
 
 enum class Outcome { kListed, kUnreadable, kNoReader };
 
-Outcome AuditPlainFile(const SystemProfile& profile, const std::string& name,
-                       const std::string& path, CrcSet* crcs) {
-  std::string extension = ExtensionOf(name);
+Outcome ListPlainFile(const SystemProfile& profile, FileRecord* record) {
+  std::string extension = ExtensionOf(record->name);
   ImageType type = -1;
   if (extension.empty()) {
-    fprintf(stderr, "Wrn: can't find extension for %s\n", name.c_str());
+    record->messages.Print(Stream::kErr, "Wrn: can't find extension for %s\n",
+                           record->name.c_str());
   } else {
     type = FindImageType(profile, extension);
   }
   std::unique_ptr<uint8_t[]> image;
   uint32_t size = 0;
-  if (!ReadWholeFile(path, &image, &size)) return Outcome::kUnreadable;
-  return ScanImage(profile, type, image.get(), size, crcs) ? Outcome::kListed
-                                                          : Outcome::kNoReader;
+  if (!ReadWholeFile(record->path, &image, &size)) return Outcome::kUnreadable;
+  return ScanImage(profile, type, image.get(), size, record) ? Outcome::kListed
+                                                            : Outcome::kNoReader;
 }
 
 // Every image inside the archive goes into the one set. An entry that
 // cannot be held in memory leaves the archive unidentified: an archive with
 // a member missing must never match a title.
-Outcome AuditArchive(const SystemProfile& profile, const std::string& name,
-                     const std::string& path, CrcSet* crcs) {
-  std::unique_ptr<ZipArchive> archive = ZipOpen(path);
+Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
+  MessageLog& messages = record->messages;
+  std::unique_ptr<ZipArchive> archive = ZipOpen(record->path, messages);
   if (!archive) return Outcome::kUnreadable;
   Outcome outcome = Outcome::kListed;
   while (const ZipEntry* entry = ZipNextEntry(*archive)) {
     std::string extension = ExtensionOf(entry->name);
     ImageType type = -1;
     if (extension.empty()) {
-      fprintf(stderr, "Wrn: %s has no extension in zipfile %s\n",
-              entry->name.c_str(), name.c_str());
+      messages.Print(Stream::kErr, "Wrn: %s has no extension in zipfile %s\n",
+                     entry->name.c_str(), record->name.c_str());
     } else {
       type = FindImageType(profile, extension);
       if (type == 0) continue;
     }
     std::unique_ptr<uint8_t[]> image = AllocateImage(entry->uncompressed_size, true);
     if (!image) {
-      fprintf(stderr, "\nErr: Unable to hold %s of zipfile %s in memory\n",
-              entry->name.c_str(), name.c_str());
+      messages.Print(Stream::kErr, "\nErr: Unable to hold %s of zipfile %s in memory\n",
+                     entry->name.c_str(), record->name.c_str());
       outcome = Outcome::kNoReader;
       break;
     }
     ZipExtract(*archive, *entry, image.get());
-    if (!ScanImage(profile, type, image.get(), entry->uncompressed_size, crcs)) {
+    if (!ScanImage(profile, type, image.get(), entry->uncompressed_size, record)) {
       outcome = Outcome::kNoReader;
       break;
     }
@@ -131,46 +126,58 @@ Outcome AuditArchive(const SystemProfile& profile, const std::string& name,
 
 }  // namespace
 
-uint32_t CompareExtension(const char* subject, const char* pattern) {
-  auto upper = [](char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  };
-  uint32_t compared = 0;
-  for (; subject[compared] != '\0' && pattern[compared] != '\0'; ++compared) {
-    if (upper(subject[compared]) != upper(pattern[compared])) return 0;
+bool ExtensionMatches(const std::string& subject, const char* pattern) {
+  size_t compared = 0;
+  for (; compared < subject.size() && pattern[compared] != '\0'; ++compared) {
+    if (UpperAscii(subject[compared]) != UpperAscii(pattern[compared])) return false;
   }
-  return compared;
+  return compared > 0;
 }
 
 ImageType FindImageType(const SystemProfile& profile,
                         const std::string& extension) {
   for (ImageType type = 1; profile.extensions[type][0] != '\0'; ++type) {
-    if (CompareExtension(extension.c_str(), profile.extensions[type]) != 0)
-      return type;
+    if (ExtensionMatches(extension, profile.extensions[type])) return type;
   }
   return 0;
 }
 
+FileRecord ListFile(const SystemProfile& profile, const std::string& name,
+                    const std::string& directory) {
+  FileRecord record;
+  record.name = name;
+  record.path = directory + name;
+  std::string extension = ExtensionOf(name);
+  Outcome outcome = ExtensionMatches(extension, ".ZIP") ? ListArchive(profile, &record)
+                                                         : ListPlainFile(profile, &record);
+  if (outcome == Outcome::kNoReader) {
+    record.result = kNoReader;
+    return record;
+  }
+  if (outcome == Outcome::kUnreadable) {
+    record.messages.Print(Stream::kErr, "\nErr: Unable to open file %s\n",
+                          record.path.c_str());
+  }
+  record.messages.Write(Stream::kErr, ".");
+  if (record.crcs.empty()) {
+    record.messages.Print(Stream::kErr, "\nEmpty: %s\n", record.path.c_str());
+  }
+  return record;
+}
+
+uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags flags) {
+  record.messages.ReplayTo(context.out);
+  if (record.result != kAudited || record.crcs.empty()) return record.result;
+  if (flags & RF_DUMP) {
+    WriteDumpLine(context.out, record.name, record.crcs);
+  } else if (flags & (RF_INFO | RF_RENAME)) {
+    IdentifyFile(context.database, record.path, record.crcs, flags, context.out);
+  }
+  return record.result;
+}
+
 uint32_t AuditFile(const AuditContext& context, const std::string& name,
                    const std::string& directory, RunFlags flags) {
-  std::string path = directory + name;
-  std::string extension = ExtensionOf(name);
-  bool archive = !extension.empty() && CompareExtension(extension.c_str(), ".ZIP") != 0;
-  CrcSet crcs;
-  Outcome outcome = archive ? AuditArchive(context.profile, name, path, &crcs)
-                            : AuditPlainFile(context.profile, name, path, &crcs);
-  if (outcome == Outcome::kNoReader) return kNoReader;
-  if (outcome == Outcome::kUnreadable)
-    fprintf(stderr, "\nErr: Unable to open file %s\n", path.c_str());
-  fputs(".", stderr);
-  if (crcs.empty()) {
-    fprintf(stderr, "\nEmpty: %s\n", path.c_str());
-    return kAudited;
-  }
-  if (flags & RF_DUMP) {
-    WriteDumpLine(name, crcs);
-  } else if (flags & (RF_INFO | RF_RENAME)) {
-    IdentifyFile(context.database, path, crcs, flags);
-  }
-  return kAudited;
+  FileRecord record = ListFile(context.profile, name, directory);
+  return ReportFile(context, record, flags);
 }

@@ -1,33 +1,66 @@
 // The audit of one file: read it (or each image in a ZIP archive), list the
-// files in its images, take their CRCs, and report by the run's options.
+// files in its images and take their CRCs into a record; then report the
+// record by the run's options.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "audit/profile.h"
 #include "database/dat.h"
 #include "images/image.h"
-#include "run/options.h"
+#include "util/messages.h"
 
-// What an audit reads besides the file: the run's profile and database.
-struct AuditContext {
-  const SystemProfile& profile;
-  Database& database;
-};
+// The CRC-32 values of the files listed in the images of one audited file,
+// in listing order.
+using CrcSet = std::vector<uint32_t>;
+
+// AuditFile's results.
+constexpr uint32_t kAudited = 1;    // read and listed to its end
+constexpr uint32_t kNoReader = 32;  // no reader for the file or one of its images
 
 // The largest image read into memory, far above any C64 or Amiga image; a
 // declared size above it is taken as damage, not allocated.
 constexpr uint32_t kMaxImageSize = 256u << 20;
 
-// Audits `directory` + `name` (`directory` ends in the separator or is empty).
-// 1 when the file was audited to its end, 32 when no reader could be made for
-// it or one of its images. Never 0.
+// Everything one file's audit finds before it is reported: nothing in it
+// depends on another file.
+struct FileRecord {
+  std::string name;  // as the walk found it, or as typed
+  std::string path;  // the directory and the name
+  CrcSet crcs;
+  // What listing it said, then (when a reader was made for every image) its
+  // progress mark and any "Empty:" message.
+  MessageLog messages;
+  uint32_t result = kAudited;
+};
+
+// What reporting a file reads and changes besides the file: the run's
+// profile and database, and where its messages and data go.
+struct AuditContext {
+  const SystemProfile& profile;
+  Database& database;
+  MessageSink& out;
+};
+
+// Reads and lists `directory` + `name` (`directory` ends in the separator or
+// is empty).
+FileRecord ListFile(const SystemProfile& profile, const std::string& name,
+                    const std::string& directory);
+
+// Writes the record's messages, then, for a listed file that is not empty,
+// its dump line, or its identification (info block or rename). Returns the
+// record's result.
+uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags flags);
+
+// ListFile, then ReportFile: kAudited or kNoReader, never 0.
 uint32_t AuditFile(const AuditContext& context, const std::string& name,
                    const std::string& directory, RunFlags flags);
 
-// The length of the shorter string when one is a case-insensitive prefix of
-// the other, else 0 (0 also when either is empty).
-uint32_t CompareExtension(const char* subject, const char* pattern);
+// True when one extension is a case-insensitive prefix of the other and
+// neither is empty: ".d6" and ".D64X" both match ".D64".
+bool ExtensionMatches(const std::string& subject, const char* pattern);
 
 // The index of the first table entry that `extension` matches, or 0.
 ImageType FindImageType(const SystemProfile& profile,

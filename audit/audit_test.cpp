@@ -5,14 +5,14 @@
 
 namespace {
 
-TEST(CompareExtension, PrefixEitherWayIgnoringCase) {
-  EXPECT_EQ(4u, CompareExtension(".d64", ".D64"));
-  EXPECT_EQ(3u, CompareExtension(".D6", ".D64"));
-  EXPECT_EQ(4u, CompareExtension(".D64X", ".D64"));
-  EXPECT_EQ(1u, CompareExtension(".", ".ZIP"));
-  EXPECT_EQ(0u, CompareExtension(".T64", ".D64"));
-  EXPECT_EQ(0u, CompareExtension("", ".D64"));
-  EXPECT_EQ(0u, CompareExtension(".D64", ""));
+TEST(ExtensionMatches, PrefixEitherWayIgnoringCase) {
+  EXPECT_TRUE(ExtensionMatches(".d64", ".D64"));
+  EXPECT_TRUE(ExtensionMatches(".D6", ".D64"));
+  EXPECT_TRUE(ExtensionMatches(".D64X", ".D64"));
+  EXPECT_TRUE(ExtensionMatches(".", ".ZIP"));
+  EXPECT_FALSE(ExtensionMatches(".T64", ".D64"));
+  EXPECT_FALSE(ExtensionMatches("", ".D64"));
+  EXPECT_FALSE(ExtensionMatches(".D64", ""));
 }
 
 TEST(FindImageType, FirstMatchingEntryInTableOrder) {

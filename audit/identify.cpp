@@ -1,8 +1,6 @@
 // Identification, canonical names and moving files without replacing any.
 #include "audit/identify.h"
 
-#include <cstdio>
-
 #include "audit/report.h"
 #include "database/match.h"
 #include "platform/platform.h"
@@ -29,13 +27,16 @@ bool IsOneName(const std::string& name) {
          name.find('\0') == std::string::npos;
 }
 
-bool MoveWithRetries(const std::string& source, std::string target) {
-  if (platform::MoveNoReplace(source, target)) return true;
-  for (char last = '0'; last <= '9'; ++last) {
+// Tries `target`, then (with `retry`) the targets whose last character is
+// '0' .. '9', until one move succeeds.
+Relocation MoveToFirstFreeName(const std::string& source, std::string target,
+                               bool retry) {
+  if (platform::MoveNoReplace(source, target)) return {true, true, target};
+  for (char last = '0'; retry && last <= '9'; ++last) {
     target.back() = last;
-    if (platform::MoveNoReplace(source, target)) break;
+    if (platform::MoveNoReplace(source, target)) return {true, false, target};
   }
-  return false;
+  return {};
 }
 
 }  // namespace
@@ -50,31 +51,30 @@ bool EnsureFolder(const std::string& folder, const std::string& name) {
   return platform::PathExists(path) || platform::MakeDirectory(path);
 }
 
-bool RelocateFile(const std::string& source, const std::string& subfolder,
-                  const std::string& newName, bool retry) {
-  if (!IsOneName(newName)) return false;
+Relocation RelocateFile(const std::string& source, const std::string& subfolder,
+                        const std::string& newName, bool retry) {
+  if (!IsOneName(newName)) return {};
   size_t slash = source.rfind(kSeparator);
   std::string folder = slash == std::string::npos
                            ? std::string(".") + kSeparator
                            : source.substr(0, slash + 1);
   std::string target = folder;
   if (!subfolder.empty()) {
-    if (!EnsureFolder(folder, subfolder)) return false;
+    if (!EnsureFolder(folder, subfolder)) return {};
     target += subfolder + kSeparator;
   }
   target += newName;
   std::string extension = ExtensionOf(source);
   if (ExtensionOf(target) != extension) target += extension;
-  return retry ? MoveWithRetries(source, target)
-               : platform::MoveNoReplace(source, target);
+  return MoveToFirstFreeName(source, target, retry);
 }
 
-void IdentifyFile(Database& db, const std::string& fullPath, CrcSet& crcs,
-                  RunFlags flags) {
+void IdentifyFile(Database& db, const std::string& fullPath,
+                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out) {
   DatRecord* record = FindRecord(db, crcs);
   if (record == nullptr) return;
   if (flags & RF_INFO) {
-    WriteInfoBlock(fullPath, *record);
+    WriteInfoBlock(out, fullPath, *record);
     return;
   }
   std::string name = CanonicalName(*record);
@@ -83,8 +83,8 @@ void IdentifyFile(Database& db, const std::string& fullPath, CrcSet& crcs,
     return;
   }
   record->have = 1;
-  if (!RelocateFile(fullPath, "ren", name, false)) {
-    fprintf(stderr, "Possible name collision: %s\n", name.c_str());
+  if (!RelocateFile(fullPath, "ren", name, false).first_target) {
+    out.Print(Stream::kErr, "Possible name collision: %s\n", name.c_str());
     RelocateFile(fullPath, "", name, true);
   }
 }

@@ -43,7 +43,7 @@ TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
       {"c64.collection/game", "ren", "Game", "c64.collection/ren/Game"},
   };
   for (const auto& c : cases) {
-    EXPECT_TRUE(RelocateFile(Make(c.file, c.file), c.folder, c.title, false)) << c.file;
+    EXPECT_TRUE(RelocateFile(Make(c.file, c.file), c.folder, c.title, false).first_target) << c.file;
     EXPECT_EQ(c.file, Text(c.target));
     EXPECT_FALSE(FileExists(dir / c.file));
   }
@@ -54,12 +54,13 @@ TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
 TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   Make("dupes/Game.d64", "first");
   Make("dupes/Game.d60", "second");
-  EXPECT_FALSE(RelocateFile(Make("third.d64", "third"), "dupes", "Game", true))
-      << "the result reports the first move only";
+  Relocation third = RelocateFile(Make("third.d64", "third"), "dupes", "Game", true);
+  EXPECT_FALSE(third.first_target);
+  EXPECT_EQ(dir / "dupes/Game.d61", third.target);
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("second", Text("dupes/Game.d60"));
   EXPECT_EQ("third", Text("dupes/Game.d61"));
-  EXPECT_FALSE(RelocateFile(Make("new.d64", "new"), "dupes", "Game", false));
+  EXPECT_FALSE(RelocateFile(Make("new.d64", "new"), "dupes", "Game", false).moved);
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("new", Text("new.d64"));
   for (char c = '2'; c <= '8'; ++c) {
@@ -67,15 +68,15 @@ TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   }
   RelocateFile(Make("ninth.d64", "ninth"), "dupes", "Game", true);
   EXPECT_EQ("ninth", Text("dupes/Game.d69")) << "the eleventh attempt";
-  EXPECT_FALSE(RelocateFile(Make("last.d64", "last"), "dupes", "Game", true));
+  EXPECT_FALSE(RelocateFile(Make("last.d64", "last"), "dupes", "Game", true).moved);
   EXPECT_EQ("last", Text("last.d64"));
 }
 
 TEST_F(RelocateTest, NamesThatWouldLeaveTheFolderAreRefused) {
   std::string source = Make("x.d64");
   for (const char* name : {"../escape", "a/b", "..", "."}) {
-    EXPECT_FALSE(RelocateFile(source, "", name, true)) << name;
-    EXPECT_FALSE(RelocateFile(source, "ren", name, false)) << name;
+    EXPECT_FALSE(RelocateFile(source, "", name, true).moved) << name;
+    EXPECT_FALSE(RelocateFile(source, "ren", name, false).moved) << name;
   }
   EXPECT_TRUE(FileExists(source));
 }
@@ -83,13 +84,13 @@ TEST_F(RelocateTest, NamesThatWouldLeaveTheFolderAreRefused) {
 TEST_F(RelocateTest, SubfolderThatCannotBeMadeLeavesTheFile) {
   Make("ren", "a file, not a folder");
   std::string source = Make("x.d64");
-  EXPECT_FALSE(RelocateFile(source, "ren", "Game", false));
+  EXPECT_FALSE(RelocateFile(source, "ren", "Game", false).moved);
   EXPECT_TRUE(FileExists(source));
 }
 
 TEST_F(RelocateTest, ExtensionComesFromTheFileNameNotTheFolder) {
   std::string source = Make("c64.collection/game");
-  EXPECT_TRUE(RelocateFile(source, "ren", "Game", false));
+  EXPECT_TRUE(RelocateFile(source, "ren", "Game", false).moved);
   EXPECT_TRUE(FileExists(dir / "c64.collection/ren/Game"));
 }
 

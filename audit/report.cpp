@@ -3,16 +3,25 @@
 
 #include <cstdio>
 
-void WriteDumpLine(const std::string& name, const CrcSet& crcs) {
-  printf("%s;;;;", name.c_str());
-  printf(";%03u", static_cast<unsigned>(crcs.size()));
-  for (uint32_t crc : crcs) printf(";%08X", crc);
-  putchar('\n');
+void WriteDumpLine(MessageSink& out, const std::string& name,
+                   const std::vector<uint32_t>& crcs) {
+  std::string line = name + ";;;;";
+  char field[16];
+  snprintf(field, sizeof field, ";%03u", static_cast<unsigned>(crcs.size()));
+  line += field;
+  for (uint32_t crc : crcs) {
+    snprintf(field, sizeof field, ";%08X", crc);
+    line += field;
+  }
+  line += '\n';
+  out.Write(Stream::kOut, line);
 }
 
-void WriteInfoBlock(const std::string& fullPath, const DatRecord& record) {
-  printf("\n____________\n%s\nGame: %-50s Crack: %s-%s\nPublisher: %-20s Date: ",
-         fullPath.c_str(), record.name.c_str(), record.crackNote.c_str(),
-         record.crackName.c_str(), record.publisher.c_str());
-  if (record.date != 0) printf("%-5u", static_cast<unsigned>(record.date));
+void WriteInfoBlock(MessageSink& out, const std::string& fullPath,
+                    const DatRecord& record) {
+  out.Print(Stream::kOut,
+            "\n____________\n%s\nGame: %-50s Crack: %s-%s\nPublisher: %-20s Date: ",
+            fullPath.c_str(), record.name.c_str(), record.crackNote.c_str(),
+            record.crackName.c_str(), record.publisher.c_str());
+  if (record.date != 0) out.Print(Stream::kOut, "%-5u", static_cast<unsigned>(record.date));
 }

@@ -1,14 +1,18 @@
 // What an audit writes on standard output: dump lines and info blocks.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "database/dat.h"
-#include "run/crc32.h"
+#include "util/messages.h"
 
 // One DAT record line: the name, four empty fields, the count and the CRCs
 // in set order.
-void WriteDumpLine(const std::string& name, const CrcSet& crcs);
+void WriteDumpLine(MessageSink& out, const std::string& name,
+                   const std::vector<uint32_t>& crcs);
 
 // The title found for a file; the block's last line is left open.
-void WriteInfoBlock(const std::string& fullPath, const DatRecord& record);
+void WriteInfoBlock(MessageSink& out, const std::string& fullPath,
+                    const DatRecord& record);

@@ -12,6 +12,8 @@
 
 namespace {
 
+NullSink quiet;
+
 constexpr uint32_t kTitles = 5998;
 constexpr uint32_t kQueries = 10000;
 
@@ -24,9 +26,7 @@ class BenchDat {
     dat_ = (folder_ / "C64.dat").string();
     have_ = (folder_ / "C64have.dat").string();
     miss_ = (folder_ / "C64miss.txt").string();
-    profile_.dat_file = dat_.c_str();
-    profile_.have_file = have_.c_str();
-    profile_.miss_file = miss_.c_str();
+    files_ = {dat_.c_str(), have_.c_str(), miss_.c_str()};
     std::filesystem::remove(have_);
 
     std::mt19937 random(64);
@@ -48,14 +48,14 @@ class BenchDat {
   }
   ~BenchDat() { std::filesystem::remove_all(folder_); }
 
-  const SystemProfile& profile() const { return profile_; }
+  const DatFiles& files() const { return files_; }
 
   // Four in five queries are titles' lists in another order; the rest miss.
-  std::vector<CrcSet> Queries() const {
+  std::vector<std::vector<uint32_t>> Queries() const {
     std::mt19937 random(1541);
-    std::vector<CrcSet> queries;
+    std::vector<std::vector<uint32_t>> queries;
     for (uint32_t i = 0; i < kQueries; ++i) {
-      CrcSet query = titles_[random() % titles_.size()];
+      std::vector<uint32_t> query = titles_[random() % titles_.size()];
       if (i % 5 == 4) query.back() ^= 1;
       std::shuffle(query.begin(), query.end(), random);
       queries.push_back(query);
@@ -66,7 +66,7 @@ class BenchDat {
  private:
   std::filesystem::path folder_;
   std::string dat_, have_, miss_;
-  SystemProfile profile_{};
+  DatFiles files_{};
   std::vector<std::vector<uint32_t>> titles_;
 };
 
@@ -79,7 +79,7 @@ void BM_LoadDat(benchmark::State& state) {
   const BenchDat& dat = TheBenchDat();
   for (auto _ : state) {
     Database db;
-    benchmark::DoNotOptimize(LoadDat(db, dat.profile()));
+    benchmark::DoNotOptimize(LoadDat(db, dat.files(), quiet));
   }
 }
 BENCHMARK(BM_LoadDat)->Unit(benchmark::kMillisecond);
@@ -87,13 +87,13 @@ BENCHMARK(BM_LoadDat)->Unit(benchmark::kMillisecond);
 void BM_Match10000(benchmark::State& state) {
   const BenchDat& dat = TheBenchDat();
   Database db;
-  if (LoadDat(db, dat.profile()) != kTitles + 1) state.SkipWithError("load failed");
-  std::vector<CrcSet> queries = dat.Queries();
-  CrcSet query;
+  if (LoadDat(db, dat.files(), quiet) != kTitles + 1) state.SkipWithError("load failed");
+  std::vector<std::vector<uint32_t>> queries = dat.Queries();
+  std::vector<uint32_t> query;
   uint32_t found = 0;
   for (auto _ : state) {
     found = 0;
-    for (const CrcSet& unsorted : queries) {
+    for (const std::vector<uint32_t>& unsorted : queries) {
       query.assign(unsorted.begin(), unsorted.end());
       found += FindRecordIndex(db, query) != 0;
     }

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/inflate.h"
+#include "archive/extract.h"
 #include "archive/zip.h"
 #include "images/factory.h"
-#include "run/crc32.h"
+#include "util/crc32.h"
 
 namespace {
+
+NullSink quiet;
 
 constexpr uint32_t kD64Size = 174848;
 constexpr int kFiles = 8;
@@ -87,7 +89,7 @@ void BM_Crc32Disk(benchmark::State& state) {
 BENCHMARK(BM_Crc32Disk);
 
 void BM_InflateZippedDisk(benchmark::State& state) {
-  std::unique_ptr<ZipArchive> archive = ZipOpen(Disk().zip_path());
+  std::unique_ptr<ZipArchive> archive = ZipOpen(Disk().zip_path(), quiet);
   const ZipEntry* entry = archive ? ZipNextEntry(*archive) : nullptr;
   if (!entry || entry->uncompressed_size != kD64Size) {
     state.SkipWithError("the archive does not open");
@@ -107,7 +109,7 @@ void BM_ListFullDisk(benchmark::State& state) {
   BuildCrcTable();
   std::vector<uint8_t> image = Disk().disk();
   for (auto _ : state) {
-    std::unique_ptr<CImage> reader = CreateImageC64(1, image.data(), kD64Size);
+    std::unique_ptr<CImage> reader = CreateImageC64(c64::kD64, image.data(), kD64Size, quiet);
     if (!reader) {
       state.SkipWithError("no reader");
       return;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "database/have.h"
+#include "util/file.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr char kSeparator = ';';
 // last title counts like every other.
 class DatInput {
  public:
-  explicit DatInput(FILE* file) : file_(file) {}
+  DatInput(FILE* file, MessageSink& sink) : file_(file), sink_(sink) {}
 
   void CompleteLastLine() { complete_last_line_ = true; }
   // True once a read has run into the end of the file.
@@ -77,11 +78,12 @@ class DatInput {
     for (int c = Get(); c != separator && c != '\n' && c != EOF; c = Get()) {
       ++length;
     }
-    printf("Err: LoadDat() record exceeds boundaries:\n%u\t%s\n", length - 1,
-           field.c_str());
+    sink_.Print(Stream::kOut, "Err: LoadDat() record exceeds boundaries:\n%u\t%s\n",
+                length - 1, field.c_str());
   }
 
   FILE* file_;
+  MessageSink& sink_;
   int last_ = '\n';
   bool complete_last_line_ = false;
   bool end_reached_ = false;
@@ -127,7 +129,8 @@ bool AllocateCrcs(DatRecord* record) {
 }
 
 // Fills one slot; false when its CRC list cannot be allocated.
-bool ReadRecord(DatInput& input, DatRecord* record, std::string* number) {
+bool ReadRecord(DatInput& input, DatRecord* record, std::string* number,
+                MessageSink& sink) {
   record->have = 0;
   ReadText(input, &record->name, 100);
   ReadText(input, &record->publisher, 30);
@@ -138,8 +141,8 @@ bool ReadRecord(DatInput& input, DatRecord* record, std::string* number) {
   input.ReadField(kSeparator, number, kNumberLimit);
   record->crcCount = ParseDatDecimal(*number);
   if (!AllocateCrcs(record)) {
-    fprintf(stderr, "Memory allocation of %u ints failed in LoadDat()\n",
-            static_cast<unsigned>(record->crcCount));
+    sink.Print(Stream::kErr, "Memory allocation of %u ints failed in LoadDat()\n",
+               static_cast<unsigned>(record->crcCount));
     return false;
   }
   for (uint32_t& crc : record->crcs) {
@@ -151,28 +154,24 @@ bool ReadRecord(DatInput& input, DatRecord* record, std::string* number) {
 }
 
 // Fills slots from 1 on and returns the slot after the last one stored.
-uint32_t ReadRecords(DatInput& input, std::vector<DatRecord>& records) {
+uint32_t ReadRecords(DatInput& input, std::vector<DatRecord>& records,
+                     MessageSink& sink) {
   uint32_t next = 1;
   if (input.EndReached()) return next;
   input.CompleteLastLine();
   std::string number;
   for (;;) {
-    if (!ReadRecord(input, &records[next], &number)) return next;
+    if (!ReadRecord(input, &records[next], &number, sink)) return next;
     ++next;
     if (input.EndReached()) return next;
     if (next == kDatSlots) {
-      printf("Too many ingredients: %u.\n", next);
+      sink.Print(Stream::kOut, "Too many ingredients: %u.\n", next);
       return next;
     }
   }
 }
 
 }  // namespace
-
-Database& TheDatabase() {
-  static Database database;
-  return database;
-}
 
 uint16_t ParseDatDecimal(const std::string& text) {
   size_t i = 0;
@@ -202,20 +201,20 @@ uint32_t ParseDatHex(const std::string& text) {
   return negative ? 0u - result : result;
 }
 
-void ReadField(FILE* file, char separator, std::string* field, uint32_t limit) {
-  DatInput input(file);
+void ReadField(FILE* file, char separator, std::string* field, uint32_t limit,
+               MessageSink& sink) {
+  DatInput input(file, sink);
   input.ReadField(separator, field, limit);
 }
 
-uint32_t LoadDat(Database& db, const SystemProfile& profile) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(profile.dat_file, "rb"),
-                                             fclose);
+uint32_t LoadDat(Database& db, const DatFiles& files, MessageSink& sink) {
+  FileOwner file(fopen(files.dat, "rb"));
   if (!file) return 0;
-  DatInput input(file.get());
+  DatInput input(file.get(), sink);
   input.ReadLine(&db.datVersion, kVersionLimit);
   db.records.assign(kDatSlots, DatRecord{});
-  db.recordCount = ReadRecords(input, db.records) - 1;
+  db.recordCount = ReadRecords(input, db.records, sink) - 1;
   file.reset();
-  ReadHave(db, profile);
+  ReadHave(db, files, sink);
   return db.recordCount;
 }

@@ -7,7 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "run/options.h"
+#include "util/messages.h"
+
+// The three files of one system's database, opened by these names.
+struct DatFiles {
+  const char* dat;   // the DAT file, read
+  const char* have;  // the have file, read and rewritten
+  const char* miss;  // the miss list, written
+};
 
 // One title. Text fields hold at most their limits: name 100, publisher 30,
 // crack note 10, crack name 20 characters.
@@ -31,17 +38,16 @@ struct Database {
   uint32_t recordCount = 0;
 };
 
-// The run's database.
-Database& TheDatabase();
-
-// Loads the profile's DAT file, then its have file. Returns recordCount
-// (titles + 1), or 0 when the file cannot be opened or holds no version line.
-uint32_t LoadDat(Database& db, const SystemProfile& profile);
+// Loads the DAT file, then the have file; messages go to `sink`. Returns
+// recordCount (titles + 1), or 0 when the file cannot be opened or holds no
+// version line.
+uint32_t LoadDat(Database& db, const DatFiles& files, MessageSink& sink);
 
 // Reads one field ended by `separator`, a line feed or the end of the file;
 // the ending character is consumed. A field longer than `limit` is reported
 // and kept to its first `limit` + 1 characters.
-void ReadField(FILE* file, char separator, std::string* field, uint32_t limit);
+void ReadField(FILE* file, char separator, std::string* field, uint32_t limit,
+               MessageSink& sink);
 
 // A date or CRC-count field: a signed decimal number, kept modulo 65536.
 uint16_t ParseDatDecimal(const std::string& text);

@@ -7,10 +7,9 @@
 #include <random>
 
 #include "platform/platform.h"
+#include "util/file.h"
 
 namespace {
-
-using FileOwner = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 bool AnyPresent(const Database& db) {
   for (uint32_t i = 1; i < db.recordCount && i < db.records.size(); ++i) {
@@ -20,24 +19,23 @@ bool AnyPresent(const Database& db) {
 }
 
 // A failed write leaves the earlier file as it was.
-void WriteOrReport(const char* name, const std::string& bytes) {
+void WriteOrReport(const char* name, const std::string& bytes, MessageSink& sink) {
   std::string error;
   if (!platform::WriteFileAtomically(name, bytes, &error)) {
-    fprintf(stderr, "Err: Unable to write %s: %s\n", name, error.c_str());
+    sink.Print(Stream::kErr, "Err: Unable to write %s: %s\n", name, error.c_str());
   }
 }
 
 }  // namespace
 
-void ReadHave(Database& db, const SystemProfile& profile) {
-  FileOwner file(fopen(profile.have_file, "rb"), fclose);
+void ReadHave(Database& db, const DatFiles& files, MessageSink& sink) {
+  FileOwner file(fopen(files.have, "rb"));
   if (!file) return;
   std::string head(db.datVersion.size(), '\0');
   if (fread(head.data(), 1, head.size(), file.get()) != head.size() ||
       head != db.datVersion) {
-    fprintf(stderr, "Datfile version has changed, ignoring %s\n",
-            profile.have_file);
-    fputs("Re-scan all files to include them.\n", stderr);
+    sink.Print(Stream::kErr, "Datfile version has changed, ignoring %s\n", files.have);
+    sink.Write(Stream::kErr, "Re-scan all files to include them.\n");
     return;
   }
   uint8_t pair[2];
@@ -46,13 +44,13 @@ void ReadHave(Database& db, const SystemProfile& profile) {
     if (index < db.recordCount && index < db.records.size()) {
       db.records[index].have = 1;
     } else {
-      fprintf(stderr, "%s contains illegal index: %hu, ignoring\n",
-              profile.have_file, index);
+      sink.Print(Stream::kErr, "%s contains illegal index: %hu, ignoring\n", files.have,
+                 index);
     }
   }
 }
 
-void WriteHave(const Database& db, const SystemProfile& profile) {
+void WriteHave(const Database& db, const DatFiles& files, MessageSink& sink) {
   if (!AnyPresent(db)) return;
   std::string have = db.datVersion;
   std::string miss;
@@ -66,12 +64,12 @@ void WriteHave(const Database& db, const SystemProfile& profile) {
       miss += '\n';
     }
   }
-  WriteOrReport(profile.have_file, have);
-  WriteOrReport(profile.miss_file, miss);
+  WriteOrReport(files.have, have, sink);
+  WriteOrReport(files.miss, miss, sink);
 }
 
-void UnloadDat(Database& db, const SystemProfile& profile) {
-  WriteHave(db, profile);
+void UnloadDat(Database& db, const DatFiles& files, MessageSink& sink) {
+  WriteHave(db, files, sink);
   std::vector<DatRecord>().swap(db.records);
   db.recordCount = 0;
 }
@@ -83,9 +81,9 @@ std::string DatVersionNumber(unsigned r) {
   return std::string{digits[0], '.', digits[2], digits[3]};
 }
 
-const std::string& DatVersion(Database& db, const SystemProfile& profile) {
+const std::string& DatVersion(Database& db, const DatFiles& files) {
   if (!db.datVersion.empty()) return db.datVersion;
-  std::string base = profile.dat_file;
+  std::string base = files.dat;
   size_t dot = base.rfind('.');
   if (dot != std::string::npos) base.resize(dot);
   std::minstd_rand random(static_cast<unsigned>(time(nullptr)));

@@ -7,9 +7,6 @@
 
 #include "tests/fixtures/dat_files.h"
 
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
-
 namespace {
 
 const std::string kVersion = "C64 1.00\n";
@@ -28,23 +25,33 @@ std::vector<uint32_t> Marked(const Database& db) {
   return marked;
 }
 
-// Loads a DAT of `titles` numbered titles, with whatever have file is there.
-void Load(const DatFolder& folder, uint32_t titles, Database* db) {
+// Loads a DAT of `titles` numbered titles, with whatever have file is there;
+// returns what the loader said on standard error.
+std::string Load(const DatFolder& folder, uint32_t titles, Database* db) {
   WriteFile(folder.dat, NumberedDat(titles));
-  ASSERT_EQ(LoadDat(*db, folder.profile), titles + 1);
+  MessageLog log;
+  EXPECT_EQ(LoadDat(*db, folder.files, log), titles + 1);
+  EXPECT_EQ("", log.Text(Stream::kOut));
+  return log.Text(Stream::kErr);
+}
+
+// What writing the have file said on standard error.
+std::string Unload(const DatFolder& folder, Database& db) {
+  MessageLog log;
+  UnloadDat(db, folder.files, log);
+  return log.Text(Stream::kErr);
 }
 
 TEST(HaveFile, RunsAccumulateTitlesByIndex) {
   DatFolder folder;
   Database none, first;
-  CaptureStderr();
-  Load(folder, 3, &none);
-  UnloadDat(none, folder.profile);
+  EXPECT_EQ("", Load(folder, 3, &none));
+  EXPECT_EQ("", Unload(folder, none));
   EXPECT_FALSE(FileExists(folder.have)) << "nothing present writes nothing";
   EXPECT_FALSE(FileExists(folder.miss));
   Load(folder, 10, &first);
   for (uint32_t index : {5, 2, 9}) first.records[index].have = 1;
-  UnloadDat(first, folder.profile);
+  EXPECT_EQ("", Unload(folder, first));
   EXPECT_TRUE(first.records.empty());
   EXPECT_EQ(first.recordCount, 0u);
   const std::vector<uint8_t> expected = HaveBytes(kVersion, {2, 0, 5, 0, 9, 0});
@@ -54,17 +61,16 @@ TEST(HaveFile, RunsAccumulateTitlesByIndex) {
 
   // A second run that finds nothing new rewrites the same bytes.
   Database second;
-  Load(folder, 10, &second);
+  EXPECT_EQ("", Load(folder, 10, &second));
   EXPECT_EQ(Marked(second), (std::vector<uint32_t>{2, 5, 9}));
-  UnloadDat(second, folder.profile);
+  EXPECT_EQ("", Unload(folder, second));
   EXPECT_EQ(ReadFile(folder.have), expected);
-  EXPECT_EQ(GetCapturedStderr(), "");
 
   // A third one adds index 300, stored low byte first.
   Database third;
   Load(folder, 400, &third);
   third.records[300].have = 1;
-  WriteHave(third, folder.profile);
+  EXPECT_EQ("", Unload(folder, third));
   EXPECT_EQ(ReadFile(folder.have), HaveBytes(kVersion, {2, 0, 5, 0, 9, 0, 0x2C, 0x01}));
 }
 
@@ -76,11 +82,9 @@ TEST(HaveFile, OtherVersionIsIgnoredAndKeptUntilReplaced) {
        {HaveBytes("C64 1.01\n", {1, 0}), HaveBytes("C64 1.0", {})}) {
     WriteFile(folder.have, old);
     Database db;
-    CaptureStderr();
-    Load(folder, 3, &db);
-    EXPECT_EQ(GetCapturedStderr(), messages);
+    EXPECT_EQ(Load(folder, 3, &db), messages);
     EXPECT_TRUE(Marked(db).empty());
-    UnloadDat(db, folder.profile);
+    Unload(folder, db);
     EXPECT_EQ(ReadFile(folder.have), old);
   }
 }
@@ -90,9 +94,7 @@ TEST(HaveFile, IllegalIndicesAndOddByteAreSkipped) {
   // recordCount is 4: index 4 is the end marker, 0x1234 beyond the table.
   WriteFile(folder.have, HaveBytes(kVersion, {1, 0, 4, 0, 0, 0, 0x34, 0x12, 3, 0, 2}));
   Database db;
-  CaptureStderr();
-  Load(folder, 3, &db);
-  EXPECT_EQ(GetCapturedStderr(), folder.have + " contains illegal index: 4, ignoring\n" +
+  EXPECT_EQ(Load(folder, 3, &db), folder.have + " contains illegal index: 4, ignoring\n" +
                                      folder.have + " contains illegal index: 4660, ignoring\n");
   EXPECT_EQ(Marked(db), (std::vector<uint32_t>{1, 3}));
 }
@@ -102,12 +104,16 @@ TEST(HaveFile, FailedWriteKeepsTheOldFileAndSaysSo) {
   Database db;
   Load(folder, 20, &db);
   db.records[1].have = 1;
-  WriteHave(db, folder.profile);
+  NullSink quiet;
+  WriteHave(db, folder.files, quiet);
   const std::vector<uint8_t> old = ReadFile(folder.have);
   for (uint32_t index = 2; index <= 20; ++index) db.records[index].have = 1;
 
   // The disk fills up while the new have file is written.
-  std::string err = StderrUnderFileSizeLimit(old.size(), [&] { WriteHave(db, folder.profile); });
+  std::string err = StderrUnderFileSizeLimit(old.size(), [&] {
+    ConsoleSink console;
+    WriteHave(db, folder.files, console);
+  });
   EXPECT_EQ(err, "Err: Unable to write " + folder.have + ": File too large\n");
   EXPECT_EQ(ReadFile(folder.have), old);
   std::vector<std::string> names;
@@ -118,12 +124,12 @@ TEST(HaveFile, FailedWriteKeepsTheOldFileAndSaysSo) {
 
   // A have file that cannot be made does not stop the miss list.
   std::string lost = folder.dir / "gone/C64have.dat";
-  folder.profile.have_file = lost.c_str();
+  folder.files.have = lost.c_str();
   std::remove(folder.miss.c_str());
   db.records[20].have = 0;
-  CaptureStderr();
-  WriteHave(db, folder.profile);
-  EXPECT_EQ(GetCapturedStderr(),
+  MessageLog log;
+  WriteHave(db, folder.files, log);
+  EXPECT_EQ(log.Text(Stream::kErr),
             "Err: Unable to write " + lost + ": No such file or directory\n");
   EXPECT_EQ(ReadText(folder.miss), "Title 20\n");
 }
@@ -132,17 +138,16 @@ TEST(DatVersion, MadeFromTheDatNameWhenNoneIsLoaded) {
   for (auto [r, number] : {std::pair{1234u, "1.34"}, {567u, "0.67"}, {23456u, "2.45"}, {0u, "0.00"}})
     EXPECT_EQ(DatVersionNumber(r), number);
   for (std::string name : {"C64.dat", "Amiga.dat", "Games"}) {
-    SystemProfile profile{};
-    profile.dat_file = name.c_str();
+    DatFiles files{name.c_str(), "", ""};
     Database db;
-    std::string version = DatVersion(db, profile);
+    std::string version = DatVersion(db, files);
     EXPECT_TRUE(IsMadeUpVersion(version, name.substr(0, name.rfind('.')))) << version;
-    EXPECT_EQ(DatVersion(db, profile), version);  // made once
+    EXPECT_EQ(DatVersion(db, files), version);  // made once
   }
   DatFolder folder;
   Database loaded;
   Load(folder, 1, &loaded);
-  EXPECT_EQ(DatVersion(loaded, folder.profile), kVersion);
+  EXPECT_EQ(DatVersion(loaded, folder.files), kVersion);
 }
 
 }  // namespace

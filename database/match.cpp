@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-uint32_t FindRecordIndex(const Database& db, CrcSet& query) {
+uint32_t FindRecordIndex(const Database& db, std::vector<uint32_t>& query) {
   std::sort(query.begin(), query.end());
   // Slot recordCount is the end marker and never a title.
   uint32_t end = std::min<size_t>(db.recordCount, db.records.size());
@@ -17,7 +17,7 @@ uint32_t FindRecordIndex(const Database& db, CrcSet& query) {
   return 0;
 }
 
-DatRecord* FindRecord(Database& db, CrcSet& query) {
+DatRecord* FindRecord(Database& db, std::vector<uint32_t>& query) {
   uint32_t index = FindRecordIndex(db, query);
   return index == 0 ? nullptr : &db.records[index];
 }

@@ -3,12 +3,13 @@
 
 #include <cstdint>
 
+#include <vector>
+
 #include "database/dat.h"
-#include "run/crc32.h"
 
 // Sorts `query` ascending and returns the index of the first title with the
 // same sorted list, or 0.
-uint32_t FindRecordIndex(const Database& db, CrcSet& query);
+uint32_t FindRecordIndex(const Database& db, std::vector<uint32_t>& query);
 
 // The same search, giving the title's record or nullptr.
-DatRecord* FindRecord(Database& db, CrcSet& query);
+DatRecord* FindRecord(Database& db, std::vector<uint32_t>& query);

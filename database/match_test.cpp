@@ -24,7 +24,7 @@ Database MakeDatabase(const std::vector<std::vector<uint32_t>>& titles) {
 TEST(FindRecordIndex, MultisetEqualityFirstTitleWins) {
   const struct {
     std::vector<std::vector<uint32_t>> titles;
-    CrcSet query;
+    std::vector<uint32_t> query;
     uint32_t index;
   } cases[] = {
       {{{1, 2, 3}, {0xFFFF0000, 0x1A2B3C4D}}, {3, 1, 2}, 1},
@@ -40,13 +40,13 @@ TEST(FindRecordIndex, MultisetEqualityFirstTitleWins) {
   };
   for (const auto& c : cases) {
     Database db = MakeDatabase(c.titles);
-    CrcSet query = c.query;
+    std::vector<uint32_t> query = c.query;
     EXPECT_EQ(c.index, FindRecordIndex(db, query)) << c.query.size();
     EXPECT_TRUE(std::is_sorted(query.begin(), query.end())) << "left sorted for the caller";
     EXPECT_EQ(c.index ? &db.records[c.index] : nullptr, FindRecord(db, query));
   }
   Database db = MakeDatabase({{5}});
-  CrcSet five = {5}, none;
+  std::vector<uint32_t> five = {5}, none;
   db.recordCount = 1;
   EXPECT_EQ(0u, FindRecordIndex(db, five));
   db.recordCount = 0;

@@ -4,15 +4,16 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/inflate.h"
 #include "fuzz/check.h"
 #include "images/adf.h"
 #include "images/factory.h"
+#include "util/gzip.h"
 
 namespace {
 
 void ListImage(ImageType type, uint8_t* image, uint32_t size) {
-  std::unique_ptr<CImage> reader = CreateImageAmiga(type, image, size);
+  NullSink quiet;
+  std::unique_ptr<CImage> reader = CreateImageAmiga(type, image, size, quiet);
   if (!reader) return;
   // A compressed disk is listed from the reader's own inflated copy.
   auto* adf = dynamic_cast<const CImageADF*>(reader.get());

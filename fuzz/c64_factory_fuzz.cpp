@@ -22,7 +22,7 @@ void CheckFile(const CImage& reader, const uint8_t* file, uint32_t length,
   if (Within(file, length, image, size)) return;
   auto* d64 = dynamic_cast<const CImageD64*>(&reader);
   FUZZ_CHECK(d64 != nullptr);
-  FUZZ_CHECK(Within(file, length, d64->file_buffer.get(), reader.image_size));
+  FUZZ_CHECK(Within(file, length, d64->file_buffer(), reader.image_size));
 }
 
 }  // namespace
@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<uint8_t[]> image(new uint8_t[image_size]);
   memcpy(image.get(), data + 1, image_size);
 
-  std::unique_ptr<CImage> reader = CreateImageC64(type, image.get(), image_size);
+  NullSink quiet;
+  std::unique_ptr<CImage> reader = CreateImageC64(type, image.get(), image_size, quiet);
   if (!reader) return 0;
   FUZZ_CHECK(reader->image_size <= image_size);
   uint32_t files = 0;

@@ -17,7 +17,7 @@
 
 namespace {
 
-// A scratch folder per process holding the profile's three files under
+// A scratch folder per process holding the database's three files under
 // full paths; removed when the process ends.
 struct ScratchFolder {
   ScratchFolder()
@@ -27,16 +27,13 @@ struct ScratchFolder {
     dat = (path / "C64.dat").string();
     have = (path / "C64have.dat").string();
     miss = (path / "C64miss.txt").string();
-    profile = kC64Profile;
-    profile.dat_file = dat.c_str();
-    profile.have_file = have.c_str();
-    profile.miss_file = miss.c_str();
+    files = {dat.c_str(), have.c_str(), miss.c_str()};
   }
   ~ScratchFolder() { std::filesystem::remove_all(path); }
 
   std::filesystem::path path;
   std::string dat, have, miss;
-  SystemProfile profile;
+  DatFiles files;
 };
 
 const ScratchFolder& Folder() {
@@ -62,9 +59,10 @@ void CheckRecord(const DatRecord& record) {
 }
 
 // The marks of titles 1 .. recordCount - 1 after checking the table.
-std::vector<uint8_t> LoadAndCheck(const SystemProfile& profile) {
+std::vector<uint8_t> LoadAndCheck(const DatFiles& files) {
+  NullSink quiet;
   Database db;
-  uint32_t count = LoadDat(db, profile);
+  uint32_t count = LoadDat(db, files, quiet);
   FUZZ_CHECK(count == db.recordCount);
   FUZZ_CHECK(db.datVersion.size() <= 19);
   std::vector<uint8_t> marks;
@@ -74,7 +72,7 @@ std::vector<uint8_t> LoadAndCheck(const SystemProfile& profile) {
     CheckRecord(db.records[i]);
     marks.push_back(db.records[i].have);
   }
-  UnloadDat(db, profile);
+  UnloadDat(db, files, quiet);
   FUZZ_CHECK(db.records.empty() && db.recordCount == 0);
   return marks;
 }
@@ -89,10 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::filesystem::remove(folder.have);
   if (zero) WriteBytes(folder.have, zero + 1, size - dat_size - 1);
 
-  std::vector<uint8_t> marks = LoadAndCheck(folder.profile);
+  std::vector<uint8_t> marks = LoadAndCheck(folder.files);
   // Without a mark nothing was written, and a second load reads the same.
   if (std::find(marks.begin(), marks.end(), 1) != marks.end()) {
-    FUZZ_CHECK(LoadAndCheck(folder.profile) == marks);
+    FUZZ_CHECK(LoadAndCheck(folder.files) == marks);
   }
   return 0;
 }

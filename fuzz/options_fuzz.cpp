@@ -25,14 +25,14 @@ std::vector<std::string> SplitAtZeros(const uint8_t* data, size_t size) {
 }
 
 // The pattern table of the selected profile ends and starts over.
-void CheckPatterns() {
+void CheckPatterns(RunState& run) {
   std::string pattern;
   int steps = 0;
-  while (int index = NextPattern(&pattern)) {
+  while (int index = NextPattern(run, &pattern)) {
     FUZZ_CHECK(index == ++steps && pattern.size() >= 2 && pattern[0] == '*');
   }
   FUZZ_CHECK(steps >= 1 && pattern.empty());
-  FUZZ_CHECK(NextPattern(&pattern) == 1);
+  FUZZ_CHECK(NextPattern(run, &pattern) == 1);
 }
 
 }  // namespace
@@ -42,17 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
-  std::string file_name;
-  RunFlags flags =
-      ParseOptions(static_cast<int>(args.size()), argv.data(), &file_name);
+  RunState run;
+  NullSink quiet;
+  RunFlags flags = ParseOptions(static_cast<int>(args.size()), argv.data(), run, quiet);
   if (flags == 0) return 0;
   FUZZ_CHECK((flags & RF_WALK) && (flags & ~kKnownFlags) == 0);
-  FUZZ_CHECK(CurrentProfile() != nullptr);
+  FUZZ_CHECK(run.profile != nullptr);
+  const std::string& file_name = run.fileName;
   if (flags & RF_SINGLE_FILE) {
     bool given = false;
     for (size_t i = 1; i < args.size(); ++i) given |= args[i] == file_name;
     FUZZ_CHECK(given);
   }
-  CheckPatterns();
+  CheckPatterns(run);
   return 0;
 }

@@ -21,10 +21,8 @@ run_one() {
   local corpus=$build/fuzz-corpus/$name artifacts=$build/fuzz-findings/$name
   local log=$build/fuzz-logs/$name.log
   mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
-  # The readers' own messages would slow every run: close the standard
-  # streams (libFuzzer keeps its own copy for reports).
   if "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+      -print_final_stats=1 -artifact_prefix="$artifacts/" \
       "$corpus" "$seeds/$name" >"$log" 2>&1; then
     local runs cov
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

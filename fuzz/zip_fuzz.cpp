@@ -1,5 +1,6 @@
 // The ZIP reader over an archive of arbitrary bytes: every entry is listed
-// and extracted into a buffer of exactly its uncompressed size.
+// and extracted into a buffer of exactly its uncompressed size, and every
+// failure is reported exactly once.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -7,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "archive/inflate.h"
+#include "archive/extract.h"
 #include "archive/zip.h"
 #include "fuzz/check.h"
 
@@ -36,7 +37,7 @@ const std::string& ArchivePath() {
 }
 
 bool WriteArchive(const uint8_t* data, size_t size) {
-  std::unique_ptr<FILE, FileCloser> file(fopen(ArchivePath().c_str(), "wb"));
+  FileOwner file(fopen(ArchivePath().c_str(), "wb"));
   return file && fwrite(data, 1, size, file.get()) == size;
 }
 
@@ -45,26 +46,44 @@ void CheckEntry(const ZipEntry& entry) {
   FUZZ_CHECK(entry.name.find('\0') == std::string::npos);
 }
 
-void ExtractEntry(ZipArchive& archive, const ZipEntry& entry) {
-  if (entry.uncompressed_size > kMaxExtracted) return;
+// Counts the reports it is handed.
+class CountingSink : public MessageSink {
+ public:
+  void Write(Stream, std::string_view) override { ++count; }
+  uint32_t count = 0;
+};
+
+// True when the extraction failed.
+bool ExtractEntry(ZipArchive& archive, const ZipEntry& entry) {
+  if (entry.uncompressed_size > kMaxExtracted) return false;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[entry.uncompressed_size]());
   int result = ZipExtract(archive, entry, buffer.get());
-  FUZZ_CHECK(result == 0 || result == -1 || result == -2 || result == -3);
+  FUZZ_CHECK(result == kExtracted || result == kUnreachable || result == kUnsupported ||
+             result == kUndecodable);
   ReadEveryByte(buffer.get(), entry.uncompressed_size);
+  return result != kExtracted;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (64u << 20) || !WriteArchive(data, size)) return 0;
-  std::unique_ptr<ZipArchive> archive = ZipOpen(ArchivePath());
-  if (!archive) return 0;
+  CountingSink reports;
+  std::unique_ptr<ZipArchive> archive = ZipOpen(ArchivePath(), reports);
+  if (!archive) {
+    // Only running out of memory goes unreported.
+    FUZZ_CHECK(reports.count <= 1);
+    return 0;
+  }
   uint32_t entries = 0;
+  uint32_t failures = 0;
   while (const ZipEntry* entry = ZipNextEntry(*archive)) {
     CheckEntry(*entry);
-    ExtractEntry(*archive, *entry);
+    failures += ExtractEntry(*archive, *entry);
     FUZZ_CHECK(++entries < kMaxEntries);
   }
+  failures += !archive->exhausted();
   ZipClose(std::move(archive));
+  FUZZ_CHECK(reports.count == failures);
   return 0;
 }

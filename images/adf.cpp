@@ -1,7 +1,7 @@
 // The Amiga disk image reader: the whole disk is its one stored file.
 #include "images/adf.h"
 
-#include "archive/inflate.h"
+#include "util/gzip.h"
 
 namespace {
 

@@ -12,6 +12,8 @@
 
 namespace {
 
+NullSink quiet;
+
 constexpr uint32_t kDiskSize = 901120;
 
 Bytes Disk(uint32_t size) { return Content(9, size); }
@@ -52,7 +54,7 @@ TEST_F(Adz, InflatesToThePlainDiskWithOrWithoutAStoredName) {
     ASSERT_EQ(named, (adz[3] & 0x08) != 0) << name << ": gzip's stored-name flag";
     // As ".ADF" (1) the same bytes are inflated just as well.
     for (ImageType type : {1, 2}) {
-      std::unique_ptr<CImage> reader = CreateImageAmiga(type, adz.data(), adz.size());
+      std::unique_ptr<CImage> reader = CreateImageAmiga(type, adz.data(), adz.size(), quiet);
       ASSERT_NE(nullptr, reader);
       EXPECT_NE(adz.data(), reader->image_data);
       EXPECT_EQ(kDiskSize, reader->image_size);
@@ -77,9 +79,9 @@ TEST_F(Adz, AlteredTrailerCrcYieldsNothing) {
 TEST(AmigaFactory, OnlyDiskTypesHaveAReader) {
   Bytes disk = Disk(1000);
   for (ImageType type : {-1, 0, 3, 4}) {
-    EXPECT_EQ(nullptr, CreateImageAmiga(type, disk.data(), disk.size())) << type;
+    EXPECT_EQ(nullptr, CreateImageAmiga(type, disk.data(), disk.size(), quiet)) << type;
   }
-  std::unique_ptr<CImage> reader = CreateImageAmiga(2, disk.data(), disk.size());
+  std::unique_ptr<CImage> reader = CreateImageAmiga(2, disk.data(), disk.size(), quiet);
   ASSERT_NE(nullptr, reader);
   EXPECT_EQ(std::vector<Bytes>{disk}, ListFiles(*reader)) << "ADZ that is not gzip";
 }

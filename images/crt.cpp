@@ -21,25 +21,25 @@ CImageCRT::CImageCRT(uint8_t* image, uint32_t size) {
 
 // The first packet's signature is not looked at.
 void CImageCRT::rewind() {
-  if (image_size < header_size) {
-    chip = chip_data = image_end;
+  if (image_size < header_size_) {
+    chip_ = chip_data_ = image_end;
     next_file_size = 0;
     return;
   }
-  enter_packet(header_size);
+  enter_packet(header_size_);
 }
 
 // Makes the packet at `offset` (at most image_size) current. A packet whose
 // header or ROM data does not lie wholly inside the image gets size 0, so the
 // listing ends before it.
 void CImageCRT::enter_packet(uint32_t offset) {
-  chip = image_data + offset;
-  chip_data = chip;
+  chip_ = image_data + offset;
+  chip_data_ = chip_;
   next_file_size = 0;
   uint32_t room = image_size - offset;
   if (room < kPacketHeaderSize) return;
-  chip_data = chip + kPacketHeaderSize;
-  uint32_t size = RomSize(chip);
+  chip_data_ = chip_ + kPacketHeaderSize;
+  uint32_t size = RomSize(chip_);
   if (size <= room - kPacketHeaderSize) next_file_size = size;
 }
 
@@ -52,14 +52,14 @@ const uint8_t* CImageCRT::next_file(uint32_t* length) {
     return nullptr;
   }
   *length = next_file_size;
-  const uint8_t* file = chip_data;
-  uint32_t next = static_cast<uint32_t>(chip_data - image_data) + next_file_size;
+  const uint8_t* file = chip_data_;
+  uint32_t next = static_cast<uint32_t>(chip_data_ - image_data) + next_file_size;
   if (next >= image_size) {
-    chip = image_end;
+    chip_ = image_end;
     next_file_size = 0;
     return file;
   }
   enter_packet(next);
-  if (image_end - chip >= 4 && std::memcmp(chip, "CHIP", 4) == 0) return file;
+  if (image_end - chip_ >= 4 && std::memcmp(chip_, "CHIP", 4) == 0) return file;
   return nullptr;
 }

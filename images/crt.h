@@ -10,13 +10,14 @@ class CImageCRT : public CImage {
   CImageCRT(uint8_t* image, uint32_t size);
   const uint8_t* next_file(uint32_t* length) override;
 
-  uint8_t* chip = nullptr;       // the current CHIP packet
-  uint8_t* chip_data = nullptr;  // its ROM data, 16 bytes on
-  uint32_t header_size = 64;     // offset of the first packet
 
  protected:
   void rewind() override;
 
  private:
   void enter_packet(uint32_t offset);
+
+  uint8_t* chip_ = nullptr;       // the current CHIP packet
+  uint8_t* chip_data_ = nullptr;  // its ROM data, 16 bytes on
+  uint32_t header_size_ = 64;     // offset of the first packet
 };

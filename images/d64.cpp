@@ -3,7 +3,6 @@
 #include "images/d64.h"
 
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -23,8 +22,8 @@ static constexpr std::array<uint32_t, kLastTrack + 1> kTrackOffsets = [] {
   return offsets;
 }();
 
-CImageD64::CImageD64(uint8_t* image, uint32_t size)
-    : file_buffer(new (std::nothrow) uint8_t[size]) {
+CImageD64::CImageD64(uint8_t* image, uint32_t size, MessageSink& sink)
+    : sink_(sink), file_buffer_(new (std::nothrow) uint8_t[size]) {
   image_data = image;
   image_size = size;
   image_end = image + size;
@@ -49,24 +48,24 @@ uint8_t* CImageD64::sector_address(uint8_t track, uint8_t sector) {
 
 // A file may not begin in the BAM or the first directory sector.
 bool CImageD64::entry_is_valid() const {
-  uint8_t track = dir_entry[3];
-  uint8_t sector = dir_entry[4];
+  uint8_t track = dir_entry_[3];
+  uint8_t sector = dir_entry_[4];
   if (track == 0 || track > kLastTrack || sector > kLastSector) return false;
   return !(track == kDirTrack && sector <= 1);
 }
 
 // The first entry is taken on its track and sector alone, whatever its type.
 void CImageD64::rewind() {
-  entry_in_sector = 0;
-  entries_visited = 0;
+  entry_in_sector_ = 0;
+  entries_visited_ = 0;
   next_file_size = 0;
-  next_dir_sector = nullptr;
-  dir_entry = sector_address(kDirTrack, 1);
-  if (dir_entry == nullptr || !file_buffer) {
+  next_dir_sector_ = nullptr;
+  dir_entry_ = sector_address(kDirTrack, 1);
+  if (dir_entry_ == nullptr || !file_buffer_) {
     error_flags |= IMGERR_NO_FILES;
     return;
   }
-  next_dir_sector = sector_address(dir_entry[0], dir_entry[1]);
+  next_dir_sector_ = sector_address(dir_entry_[0], dir_entry_[1]);
   if (!entry_is_valid()) advance_entry();
   // Measures whatever entry the cursor rests on, even when the directory
   // ran out without a usable one.
@@ -78,25 +77,25 @@ void CImageD64::rewind() {
 // can hold.
 bool CImageD64::advance_entry() {
   for (;;) {
-    if (entry_in_sector < 7) {
-      dir_entry += 32;
-      ++entry_in_sector;
-    } else if (next_dir_sector == nullptr) {
+    if (entry_in_sector_ < 7) {
+      dir_entry_ += 32;
+      ++entry_in_sector_;
+    } else if (next_dir_sector_ == nullptr) {
       next_file_size = 0;
       return false;
     } else {
-      dir_entry = next_dir_sector;
-      next_dir_sector = sector_address(dir_entry[0], dir_entry[1]);
-      entry_in_sector = 0;
+      dir_entry_ = next_dir_sector_;
+      next_dir_sector_ = sector_address(dir_entry_[0], dir_entry_[1]);
+      entry_in_sector_ = 0;
     }
-    if (++entries_visited > kMaxDirEntries) {
-      std::fputs("Directory is corrupt, aborting.\n", stderr);
+    if (++entries_visited_ > kMaxDirEntries) {
+      sink_.Write(Stream::kErr, "Directory is corrupt, aborting.\n");
       error_flags |= IMGERR_DIR_CORRUPT;
       next_file_size = 0;
       return false;
     }
     if (!entry_is_valid()) continue;
-    uint8_t type = dir_entry[2] & 7;
+    uint8_t type = dir_entry_[2] & 7;
     if (type < 1 || type > 3) continue;  // only SEQ, PRG and USR are files
     measure_file();
     return true;
@@ -107,10 +106,10 @@ bool CImageD64::advance_entry() {
 // A chain that loops is bounded by the image size.
 uint32_t CImageD64::measure_file() {
   uint32_t count = 0;
-  const uint8_t* s = entry_is_valid() ? sector_address(dir_entry[3], dir_entry[4]) : nullptr;
+  const uint8_t* s = entry_is_valid() ? sector_address(dir_entry_[3], dir_entry_[4]) : nullptr;
   while (s != nullptr) {
     if (s[0] == kDirTrack && s[1] <= 1) {
-      std::fprintf(stderr, "\nErr: File links to %s\n", s[1] == 0 ? "BAM" : "DIR");
+      sink_.Print(Stream::kErr, "\nErr: File links to %s\n", s[1] == 0 ? "BAM" : "DIR");
       error_flags |= IMGERR_BAD_LINK;
       break;
     }
@@ -120,7 +119,7 @@ uint32_t CImageD64::measure_file() {
     }
     count += kDataPerSector;
     if (count > image_size) {
-      std::fputs("\nErr: File exceeds disk size\n", stderr);
+      sink_.Write(Stream::kErr, "\nErr: File exceeds disk size\n");
       error_flags |= IMGERR_TOO_BIG;
       break;
     }
@@ -134,12 +133,12 @@ uint32_t CImageD64::measure_file() {
 void CImageD64::append(uint32_t at, const uint8_t* bytes, uint32_t count) {
   if (at >= image_size) return;
   if (count > image_size - at) count = image_size - at;
-  std::memcpy(file_buffer.get() + at, bytes, count);
+  std::memcpy(file_buffer_.get() + at, bytes, count);
 }
 
 const uint8_t* CImageD64::next_file(uint32_t* length) {
   if (next_file_size == 0) return nullptr;
-  const uint8_t* s = sector_address(dir_entry[3], dir_entry[4]);
+  const uint8_t* s = sector_address(dir_entry_[3], dir_entry_[4]);
   if (s == nullptr) {
     *length = 0;
     return nullptr;
@@ -153,7 +152,7 @@ const uint8_t* CImageD64::next_file(uint32_t* length) {
     count += kDataPerSector;
     s = sector_address(s[0], s[1]);
     if (s == nullptr) {
-      std::fputs("\nErr: Bad T/S link, file is truncated\n", stderr);
+      sink_.Write(Stream::kErr, "\nErr: Bad T/S link, file is truncated\n");
       error_flags |= IMGERR_TRUNCATED;
       return nullptr;
     }
@@ -171,5 +170,5 @@ const uint8_t* CImageD64::next_file(uint32_t* length) {
   }
   advance_entry();
   *length = count;
-  return count == 0 ? nullptr : file_buffer.get();
+  return count == 0 ? nullptr : file_buffer_.get();
 }

@@ -16,11 +16,12 @@ using Files = std::vector<Bytes>;
 // Lists `image` and compares the files, the flags and standard error.
 void ExpectListing(Bytes& image, const Files& files, uint32_t flags, const std::string& err,
                    const std::string& what) {
-  testing::internal::CaptureStderr();
-  CImageD64 reader(image.data(), static_cast<uint32_t>(image.size()));
+  MessageLog log;
+  CImageD64 reader(image.data(), static_cast<uint32_t>(image.size()), log);
   EXPECT_EQ(files, ListFiles(reader)) << what;
   EXPECT_EQ(flags, reader.error_flags) << what;
-  EXPECT_EQ(err, testing::internal::GetCapturedStderr()) << what;
+  EXPECT_EQ(err, log.Text(Stream::kErr)) << what;
+  EXPECT_EQ("", log.Text(Stream::kOut)) << what;
 }
 
 struct File {

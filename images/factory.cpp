@@ -12,6 +12,10 @@
 #include "images/raw.h"
 #include "images/t64.h"
 
+const char* const kC64Extensions[] = {
+    "????", ".D64", ".T64", ".PRG", ".P00", ".CRT", ".G64", ".TAP", ".ZIP", ""};
+const char* const kAmigaExtensions[] = {"????", ".ADF", ".ADZ", ".ZIP", ""};
+
 // Track 18, sector 0 (the BAM) of a D64 image, which links to track 18,
 // sector 1.
 static constexpr uint32_t kBamOffset = 91392;
@@ -24,33 +28,35 @@ static bool BeginsWith(const uint8_t* image, uint32_t size, const char* magic) {
 
 // The longer "C64..." magics go before the plain "C64" of a T64.
 ImageType IdentifyImageC64(const uint8_t* image, uint32_t size) {
-  if (size >= 2 && image[0] == 0x01 && image[1] == 0x08) return 3;
-  if (BeginsWith(image, size, "C64 CARTRIDGE")) return 5;
-  if (BeginsWith(image, size, "C64File")) return 4;
-  if (BeginsWith(image, size, "C64-TAPE-RAW")) return 7;
-  if (BeginsWith(image, size, "C64")) return 2;
+  if (size >= 2 && image[0] == 0x01 && image[1] == 0x08) return c64::kPrg;
+  if (BeginsWith(image, size, "C64 CARTRIDGE")) return c64::kCrt;
+  if (BeginsWith(image, size, "C64File")) return c64::kP00;
+  if (BeginsWith(image, size, "C64-TAPE-RAW")) return c64::kTap;
+  if (BeginsWith(image, size, "C64")) return c64::kT64;
   if (size >= kMinD64Size && image[kBamOffset] == 18 && image[kBamOffset + 1] == 1) {
-    return 1;
+    return c64::kD64;
   }
   return 0;
 }
 
 // A D64 reader without its file buffer would list nothing, so none is made.
-static std::unique_ptr<CImage> NewD64Reader(uint8_t* image, uint32_t size) {
-  std::unique_ptr<CImageD64> reader(new (std::nothrow) CImageD64(image, size));
+static std::unique_ptr<CImage> NewD64Reader(uint8_t* image, uint32_t size,
+                                            MessageSink& sink) {
+  std::unique_ptr<CImageD64> reader(new (std::nothrow) CImageD64(image, size, sink));
   if (!reader || !reader->has_file_buffer()) return nullptr;
   return reader;
 }
 
 // The D64 image converted from a G64 image is written over the front of the
 // G64's own buffer, which is at least as long.
-static std::unique_ptr<CImage> NewG64Reader(uint8_t* image, uint32_t size) {
+static std::unique_ptr<CImage> NewG64Reader(uint8_t* image, uint32_t size,
+                                            MessageSink& sink) {
   std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[size]);
   if (!scratch) return nullptr;
   const uint32_t converted = ConvertG64ToD64(image, size, scratch.get(), size);
   if (converted == 0) return nullptr;
   std::memcpy(image, scratch.get(), converted);
-  return NewD64Reader(image, converted);
+  return NewD64Reader(image, converted, sink);
 }
 
 template <typename Reader>
@@ -58,29 +64,30 @@ static std::unique_ptr<CImage> NewReader(uint8_t* image, uint32_t size) {
   return std::unique_ptr<CImage>(new (std::nothrow) Reader(image, size));
 }
 
-std::unique_ptr<CImage> CreateImageC64(ImageType type, uint8_t* image, uint32_t size) {
+std::unique_ptr<CImage> CreateImageC64(ImageType type, uint8_t* image, uint32_t size,
+                                       MessageSink& sink) {
   if (type < 0) type = IdentifyImageC64(image, size);
   switch (type) {
-    case 1:
-      return NewD64Reader(image, size);
-    case 2:
-      return NewReader<CImageT64>(image, size);
-    case 3:
-    case 7:
+    case c64::kD64:
+      return NewD64Reader(image, size, sink);
+    case c64::kT64:
+      return std::unique_ptr<CImage>(new (std::nothrow) CImageT64(image, size, sink));
+    case c64::kPrg:
+    case c64::kTap:
       return NewReader<CImageRaw>(image, size);
-    case 4:
+    case c64::kP00:
       return NewReader<CImageP00>(image, size);
-    case 5:
+    case c64::kCrt:
       return NewReader<CImageCRT>(image, size);
-    case 6:
-      return NewG64Reader(image, size);
-    default:  // 0, and 8: archives are opened by the caller
+    case c64::kG64:
+      return NewG64Reader(image, size, sink);
+    default:  // 0, and c64::kZip: archives are opened by the caller
       return nullptr;
   }
 }
 
 std::unique_ptr<CImage> CreateImageAmiga(ImageType type, uint8_t* image,
-                                         uint32_t size) {
-  if (type != 1 && type != 2) return nullptr;
+                                         uint32_t size, MessageSink&) {
+  if (type != amiga::kAdf && type != amiga::kAdz) return nullptr;
   return NewReader<CImageADF>(image, size);
 }

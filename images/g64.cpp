@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "images/d64.h"
-#include "run/little_endian.h"
+#include "util/little_endian.h"
 
 namespace {
 
@@ -144,18 +144,18 @@ int DecodeGcrSector(const GcrTrack& record, uint8_t* block, uint32_t track,
   const uint32_t onePass = kLengthWord + record.length;
   uint32_t at = 0;
   do {
-    if (!SkipPastSync(record, &at, onePass)) return 0;
+    if (!SkipPastSync(record, &at, onePass)) return kSectorMissing;
   } while (!HeaderMatches(record, at, track, sector));
-  if (!SkipPastSync(record, &at, at + record.length)) return 0;
+  if (!SkipPastSync(record, &at, at + record.length)) return kSectorMissing;
   uint8_t gcr[kBlockGcrSize];
-  if (!ReadGcr(record, at, gcr, kBlockGcrSize)) return 0;
+  if (!ReadGcr(record, at, gcr, kBlockGcrSize)) return kSectorMissing;
   // Groups with an invalid code leave what the buffer held before.
   for (uint32_t group = 0; group < kBlockGcrSize / 5; ++group) {
     DecodeGcrGroup(gcr + 5 * group, block + 4 * group);
   }
   uint8_t sum = 0;
   for (uint32_t i = 1; i <= 257; ++i) sum ^= block[i];
-  return sum == 0 ? 1 : 5;
+  return sum == 0 ? kSectorGood : kSectorBadChecksum;
 }
 
 uint32_t ConvertG64ToD64(const uint8_t* g64, uint32_t g64Size, uint8_t* out,
@@ -169,9 +169,9 @@ uint32_t ConvertG64ToD64(const uint8_t* g64, uint32_t g64Size, uint8_t* out,
     const GcrTrack record = FindGcrTrack(g64, g64Size, track);
     for (uint32_t sector = 0; sector < SectorsOnTrack(track); ++sector) {
       const int result = DecodeGcrSector(record, block, track, sector);
-      if (result != 1 && result != 5) FillMissingSector(block);
+      if (result == kSectorMissing) FillMissingSector(block);
       status[count] = static_cast<uint8_t>(result);
-      if (result != 1) errorSeen = true;
+      if (result != kSectorGood) errorSeen = true;
       if (capacity - total < 256) return 0;
       std::memcpy(out + total, block + 1, 256);
       total += 256;

@@ -22,9 +22,14 @@ struct GcrTrack {
 // 684 + (track - 1) * 7930 over 7930 bytes (as much of it as the data holds).
 GcrTrack FindGcrTrack(const uint8_t* g64, uint32_t g64Size, uint32_t track);
 
+// A sector's status, as the error table of a converted image holds it.
+constexpr int kSectorMissing = 0;
+constexpr int kSectorGood = 1;
+constexpr int kSectorBadChecksum = 5;
+
 // Finds `sector` of `track` by its header and decodes its data block into the
-// 260 bytes of `block`: 1 when its checksum is right, 5 when it is wrong, 0
-// when the sector is not found (nothing is written then).
+// 260 bytes of `block`: kSectorGood or kSectorBadChecksum by its checksum, or
+// kSectorMissing when it is not found (nothing is written then).
 int DecodeGcrSector(const GcrTrack& record, uint8_t* block, uint32_t track,
                     uint32_t sector);
 

@@ -17,6 +17,8 @@
 
 namespace {
 
+NullSink quiet;
+
 constexpr uint32_t kD64Size = 174848;
 constexpr uint32_t kWithTable = 175531;
 constexpr uint32_t kTrack1 = 684 + 2;  // first track byte of track 1
@@ -232,7 +234,7 @@ TEST_F(Cc1541G64, ConvertsToTheD64ItWroteBesideItFromAnyTrackStart) {
 
 TEST_F(Cc1541G64, FactoryListsTheFilesWrittenIntoIt) {
   std::vector<uint8_t> buffer = g64;
-  std::unique_ptr<CImage> reader = CreateImageC64(6, buffer.data(), buffer.size());
+  std::unique_ptr<CImage> reader = CreateImageC64(6, buffer.data(), buffer.size(), quiet);
   ASSERT_NE(nullptr, reader);
   EXPECT_EQ(kD64Size, reader->image_size);
   EXPECT_EQ(d64, Head(buffer, kD64Size)) << "the D64 lies over the buffer's front";
@@ -246,7 +248,7 @@ TEST_F(Cc1541G64, FileWithoutItsFirstSectorIsABadLink) {
   const uint8_t* entry = &d64[SectorIndex(18, 1) * 256 + 2];
   ASSERT_EQ(0x82, entry[0]);
   std::vector<uint8_t> buffer = BuildG64(d64, {.faults = {{G64Fault::kMissing, entry[1], entry[2]}}});
-  std::unique_ptr<CImage> reader = CreateImageC64(6, buffer.data(), buffer.size());
+  std::unique_ptr<CImage> reader = CreateImageC64(6, buffer.data(), buffer.size(), quiet);
   ASSERT_NE(nullptr, reader);
   EXPECT_EQ(kWithTable, reader->image_size);
   ListFiles(*reader);
@@ -257,13 +259,13 @@ TEST(G64Factory, NoReaderWhenTheConversionDoesNotFitTheBuffer) {
   // Cut short, the G64 loses sectors, so its D64 needs the error table too.
   const std::vector<uint8_t> g64 = BuildG64(RandomD64(9));
   std::vector<uint8_t> fits = Head(g64, kWithTable);
-  std::unique_ptr<CImage> reader = CreateImageC64(6, fits.data(), fits.size());
+  std::unique_ptr<CImage> reader = CreateImageC64(6, fits.data(), fits.size(), quiet);
   ASSERT_NE(nullptr, reader);
   EXPECT_EQ(kWithTable, reader->image_size);
   std::vector<uint8_t> tooShort = Head(g64, kWithTable - 1);
-  EXPECT_EQ(nullptr, CreateImageC64(6, tooShort.data(), tooShort.size()));
+  EXPECT_EQ(nullptr, CreateImageC64(6, tooShort.data(), tooShort.size(), quiet));
   uint8_t none = 0;
-  EXPECT_EQ(nullptr, CreateImageC64(6, &none, 0));
+  EXPECT_EQ(nullptr, CreateImageC64(6, &none, 0, quiet));
 }
 
 }  // namespace

@@ -3,16 +3,15 @@
 #include "images/t64.h"
 
 #include <climits>
-#include <cstdio>
 
-#include "run/little_endian.h"
+#include "util/little_endian.h"
 
 static constexpr uint32_t kCountOffset = 0x22;
 static constexpr uint32_t kDirOffset = 0x40;
 static constexpr uint32_t kEntrySize = 32;
 static constexpr uint32_t kNameOffset = 16;
 
-CImageT64::CImageT64(uint8_t* image, uint32_t size) {
+CImageT64::CImageT64(uint8_t* image, uint32_t size, MessageSink& sink) : sink_(sink) {
   image_data = image;
   image_size = size;
   image_end = image + size;
@@ -34,19 +33,19 @@ uint32_t CImageT64::data_offset(const uint8_t* slot) const {
 // Unlike later entries, the first is not tested against the image size; it
 // gets only the past-the-end test and the skip of data offsets 0 and 1.
 void CImageT64::rewind() {
-  entry_index = 1;
-  entry = entry_at(1);
-  entry_count = image_size >= kCountOffset + 2 ? ReadLe16(image_data + kCountOffset) : 0;
+  entry_index_ = 1;
+  entry_ = entry_at(1);
+  entry_count_ = image_size >= kCountOffset + 2 ? ReadLe16(image_data + kCountOffset) : 0;
   measure_file();
   if (runs_past_end()) return;
   if (lands_before_image()) advance_entry();
 }
 
 uint32_t CImageT64::measure_file() {
-  uint32_t start = data_offset(entry);
+  uint32_t start = data_offset(entry_);
   uint32_t end = image_size;
-  if (entry_index < entry_count) {
-    uint32_t following = data_offset(entry_at(entry_index + 1));
+  if (entry_index_ < entry_count_) {
+    uint32_t following = data_offset(entry_at(entry_index_ + 1));
     if (following != 0) end = following;
   }
   uint32_t span = end - start;
@@ -64,11 +63,11 @@ uint32_t CImageT64::measure_file() {
 // name runs on to the next zero byte, but never past the image.
 bool CImageT64::runs_past_end() {
   if (next_file_size == 0) return false;
-  uint64_t end = static_cast<uint64_t>(next_file_size) + data_offset(entry) - 2;
+  uint64_t end = static_cast<uint64_t>(next_file_size) + data_offset(entry_) - 2;
   if (end <= image_size) return false;
-  const uint8_t* name = entry + kNameOffset;
+  const uint8_t* name = entry_ + kNameOffset;
   long room = image_end - name;
-  std::printf("Err: file %.*s exceeds tape\n", room > INT_MAX ? INT_MAX : static_cast<int>(room),
+  sink_.Print(Stream::kOut, "Err: file %.*s exceeds tape\n", room > INT_MAX ? INT_MAX : static_cast<int>(room),
               reinterpret_cast<const char*>(name));
   error_flags |= IMGERR_PAST_END;
   next_file_size = 0;
@@ -79,14 +78,14 @@ bool CImageT64::runs_past_end() {
 // such an entry is skipped like a free slot. Only when its size exceeds the
 // image is it kept, for next_file's guard to refuse.
 bool CImageT64::lands_before_image() const {
-  return data_offset(entry) <= 1 && next_file_size != 0 && next_file_size <= image_size;
+  return data_offset(entry_) <= 1 && next_file_size != 0 && next_file_size <= image_size;
 }
 
 void CImageT64::advance_entry() {
-  while (entry_index < entry_count) {
-    ++entry_index;
-    entry = entry_at(entry_index);
-    uint32_t offset = data_offset(entry);
+  while (entry_index_ < entry_count_) {
+    ++entry_index_;
+    entry_ = entry_at(entry_index_);
+    uint32_t offset = data_offset(entry_);
     if (offset == 0 || offset > image_size) continue;
     measure_file();
     if (runs_past_end()) return;
@@ -103,18 +102,17 @@ const uint8_t* CImageT64::next_file(uint32_t* length) {
   }
   if (next_file_size > image_size) {
     next_file_size = 0;
-    std::fputs(
-        "\nErr: Not supposed to be here CImageT64::next_file()\n"
-        "\tif(next_file_size > image_size)\n",
-        stdout);
+    sink_.Write(Stream::kOut,
+                "\nErr: Not supposed to be here CImageT64::next_file()\n"
+                "\tif(next_file_size > image_size)\n");
     error_flags |= IMGERR_TOO_BIG;
     *length = 0;
     return nullptr;
   }
   *length = next_file_size;
-  uint8_t* file = image_data + data_offset(entry) - 2;
-  file[0] = entry[2];
-  file[1] = entry[3];
+  uint8_t* file = image_data + data_offset(entry_) - 2;
+  file[0] = entry_[2];
+  file[1] = entry_[3];
   advance_entry();
   return file;
 }

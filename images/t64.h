@@ -5,15 +5,13 @@
 #include <cstdint>
 
 #include "images/image.h"
+#include "util/messages.h"
 
 class CImageT64 : public CImage {
  public:
-  CImageT64(uint8_t* image, uint32_t size);
+  // Damage messages go to `sink`.
+  CImageT64(uint8_t* image, uint32_t size, MessageSink& sink);
   const uint8_t* next_file(uint32_t* length) override;
-
-  uint32_t entry_count = 0;  // directory slots to walk, from the header
-  uint8_t* entry = nullptr;  // the current 32-byte entry, or none past the image
-  uint32_t entry_index = 0;  // 1-based
 
  protected:
   void rewind() override;
@@ -25,4 +23,9 @@ class CImageT64 : public CImage {
   bool runs_past_end();
   bool lands_before_image() const;
   void advance_entry();
+
+  MessageSink& sink_;
+  uint32_t entry_count_ = 0;  // directory slots to walk, from the header
+  uint8_t* entry_ = nullptr;  // the current 32-byte entry, or none past the image
+  uint32_t entry_index_ = 0;  // 1-based
 };

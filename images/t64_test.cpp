@@ -18,10 +18,10 @@ struct Listing {
 };
 
 Listing ListT64(Bytes& image) {
-  testing::internal::CaptureStdout();
-  CImageT64 reader(image.data(), static_cast<uint32_t>(image.size()));
-  Listing listing{ListFiles(reader), reader.error_flags, ""};
-  listing.out = testing::internal::GetCapturedStdout();
+  MessageLog log;
+  CImageT64 reader(image.data(), static_cast<uint32_t>(image.size()), log);
+  Listing listing{ListFiles(reader), reader.error_flags, log.Text(Stream::kOut)};
+  EXPECT_EQ("", log.Text(Stream::kErr));
   return listing;
 }
 

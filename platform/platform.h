@@ -17,15 +17,10 @@ struct DirEntry {
   bool is_directory = false;
 };
 
-// True when `name` matches the wildcard `pattern` ('*' any run, '?' one
-// character), ignoring ASCII case. "*.*" matches every name, dotted or not.
-bool WildcardMatch(const std::string& pattern, const std::string& name);
-
-// The entries of `directory` whose names match `pattern`, in the order the
-// OS lists them ("." and ".." included, as a directory search yields them).
-// False when the directory cannot be read.
-bool ListDirectory(const std::string& directory, const std::string& pattern,
-                   std::vector<DirEntry>* out);
+// The entries of `directory`, in the order the OS lists them ("." and ".."
+// included, as a directory search yields them). False when the directory
+// cannot be read.
+bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
 
 // True when a file or directory of that path exists.
 bool PathExists(const std::string& path);

@@ -27,33 +27,6 @@ bool CurrentDirectory(std::string* out) {
   return true;
 }
 
-static char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
-  if (pattern == "*.*") return true;
-  // Greedy match with one backtrack point, the last '*' seen.
-  size_t p = 0, n = 0, star = std::string::npos, resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() &&
-        (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (star != std::string::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 static bool IsDirectory(const std::string& path, const struct dirent* entry) {
   if (entry->d_type == DT_DIR) return true;
   if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
@@ -61,14 +34,12 @@ static bool IsDirectory(const std::string& path, const struct dirent* entry) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ListDirectory(const std::string& directory, const std::string& pattern,
-                   std::vector<DirEntry>* out) {
+bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
   out->clear();
   DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
   if (dir == nullptr) return false;
   while (const struct dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    if (!WildcardMatch(pattern, name)) continue;
     std::string path = directory;
     if (!path.empty() && path.back() != kSeparator) path += kSeparator;
     out->push_back({name, IsDirectory(path + name, entry)});

@@ -7,9 +7,11 @@
 #include "database/dat.h"
 #include "database/have.h"
 #include "platform/platform.h"
-#include "run/crc32.h"
 #include "run/options.h"
+#include "run/run.h"
 #include "run/walk.h"
+#include "util/crc32.h"
+#include "util/messages.h"
 
 namespace {
 
@@ -23,70 +25,71 @@ std::string WorkingDirectory() {
   return directory + platform::kSeparator;
 }
 
-void WalkEveryPattern(const std::string& directory, const AuditContext& context,
-                      RunFlags flags) {
-  DirectoryWalker walker(platform::KeyWaiting);
-  PerFileOperation audit = [&context](const std::string& name,
-                                      const std::string& folder,
+void WalkEveryPattern(RunState& run, const std::string& directory, const AuditContext& context) {
+  DirectoryWalker walker(platform::KeyWaiting, context.out);
+  PerFileOperation audit = [&context](const std::string& name, const std::string& folder,
                                       RunFlags fileFlags) {
     return AuditFile(context, name, folder, fileFlags);
   };
   std::string pattern;
-  while (NextPattern(&pattern) != 0) {
-    walker.WalkDirectory(directory, audit, pattern, flags);
+  while (NextPattern(run, &pattern) != 0) {
+    walker.WalkDirectory(directory, audit, pattern, run.flags);
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  ConsoleSink console;
   std::string directory = WorkingDirectory();
-  std::string fileName;
-  RunFlags flags = ParseOptions(argc, argv, &fileName);
-  if (flags == 0) {
-    fputs("\n\nDone.\n", stderr);
+  RunState run;
+  run.flags = ParseOptions(argc, argv, run, console);
+  if (run.flags == 0) {
+    console.Write(Stream::kErr, "\n\nDone.\n");
     return kExitUsage;
   }
   BuildCrcTable();
   platform::TuneAllocator();
 
-  const SystemProfile& profile = *CurrentProfile();
-  Database& database = TheDatabase();
-  int64_t count = -1;
-  if (flags & (RF_RENAME | RF_INFO)) {
-    count = LoadDat(database, profile);
-    if (count == 0) {
-      fputs("Error getting ingredients.\n", stderr);
-      fputs("\n\nDone.\n", stderr);
+  const DatFiles& files = run.profile->files;
+  const bool identifies = (run.flags & (RF_RENAME | RF_INFO)) != 0;
+  uint32_t recordCount = 0;
+  if (identifies) {
+    recordCount = LoadDat(run.database, files, console);
+    if (recordCount == 0) {
+      console.Write(Stream::kErr, "Error getting ingredients.\n");
+      console.Write(Stream::kErr, "\n\nDone.\n");
       return kExitNoDatabase;
     }
   }
 
-  fputs("Dewmop v1.3g (Release): ", stderr);
-  if (count < 0) {
-    fputs("Dump mode\n", stderr);
-    fputs(DatVersion(database, profile).c_str(), stdout);
-    fflush(stdout);
+  console.Print(Stream::kErr, "Dewmop %s: ", kVersion);
+  if (identifies) {
+    console.Print(Stream::kErr, "%u disks.\n", recordCount);
   } else {
-    fprintf(stderr, "%u disks.\n", static_cast<unsigned>(count));
+    console.Write(Stream::kErr, "Dump mode\n");
+    console.Write(Stream::kOut, DatVersion(run.database, files));
+    fflush(stdout);
   }
-  fputs("Warning- contents under pressure!\n\n", stderr);
+  console.Write(Stream::kErr, "Warning- contents under pressure!\n\n");
 
   // From here an interrupt lets the current file finish, and the have file
   // is still written.
   platform::StartKeyWatch();
-  AuditContext context{profile, database};
-  if (flags & RF_SINGLE_FILE) {
-    count = AuditFile(context, fileName, "", flags);
+  AuditContext context{*run.profile, run.database, console};
+  if (run.flags & RF_SINGLE_FILE) {
+    AuditFile(context, run.fileName, "", run.flags);
   } else {
-    WalkEveryPattern(directory, context, flags);
+    WalkEveryPattern(run, directory, context);
   }
   platform::StopKeyWatch();
 
-  if (count > 0) {
-    fputs("\nUnloading Data\n", stderr);
-    UnloadDat(database, profile);
+  // A single file is always followed by the wind-up, which writes nothing
+  // when no database was loaded.
+  if (identifies || (run.flags & RF_SINGLE_FILE)) {
+    console.Write(Stream::kErr, "\nUnloading Data\n");
+    UnloadDat(run.database, files, console);
   }
-  fputs("\n\nDone.\n", stderr);
+  console.Write(Stream::kErr, "\n\nDone.\n");
   return kExitRan;
 }

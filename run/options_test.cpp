@@ -15,11 +15,10 @@ struct Parsed {
 
 Parsed Parse(std::vector<const char*> args) {
   args.insert(args.begin(), "dewmop");
-  std::string file;
-  testing::internal::CaptureStderr();
-  RunFlags flags = ParseOptions(static_cast<int>(args.size()), args.data(), &file);
-  testing::internal::GetCapturedStderr();
-  return {flags, file, CurrentProfile()};
+  RunState run;
+  NullSink sink;
+  RunFlags flags = ParseOptions(static_cast<int>(args.size()), args.data(), run, sink);
+  return {flags, run.fileName, run.profile};
 }
 
 // Arguments are visited right to left: an unknown option clears what was
@@ -74,18 +73,18 @@ TEST(ParseOptions, LongArgumentIsKeptWhole) {
 
 TEST(ParseOptions, NoArgumentsPrintsUsage) {
   const char* argv[] = {"dewmop"};
-  std::string file;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(0u, ParseOptions(1, argv, &file));
-  std::string usage = testing::internal::GetCapturedStderr();
+  RunState run;
+  MessageLog log;
+  EXPECT_EQ(0u, ParseOptions(1, argv, run, log));
+  std::string usage = log.Text(Stream::kErr);
   EXPECT_EQ(0u, usage.find("\nDewmop - is your collection fresh?.\nv1.3g (Release)\n---"));
   EXPECT_NE(std::string::npos, usage.find("c64.txt\t<-Make a data file\n"));
 }
 
-std::vector<std::string> AllPatterns() {
+std::vector<std::string> AllPatterns(RunState& run) {
   std::vector<std::string> patterns;
   std::string pattern;
-  while (int index = NextPattern(&pattern)) {
+  while (int index = NextPattern(run, &pattern)) {
     EXPECT_EQ(static_cast<int>(patterns.size()) + 1, index);
     patterns.push_back(pattern);
   }
@@ -94,17 +93,18 @@ std::vector<std::string> AllPatterns() {
 }
 
 TEST(NextPattern, WalksTheTableTwiceAlike) {
-  ASSERT_EQ(1, SelectProfile("c"));
+  RunState run;
+  ASSERT_EQ(1, SelectProfile(run, "c"));
   std::vector<std::string> c64 = {"*.D64", "*.T64", "*.PRG", "*.P00",
                                   "*.CRT", "*.G64", "*.TAP", "*.ZIP"};
-  EXPECT_EQ(c64, AllPatterns());
-  EXPECT_EQ(c64, AllPatterns());
-  ASSERT_EQ(1, SelectProfile("amiga"));
+  EXPECT_EQ(c64, AllPatterns(run));
+  EXPECT_EQ(c64, AllPatterns(run));
+  ASSERT_EQ(1, SelectProfile(run, "amiga"));
   std::vector<std::string> amiga = {"*.ADF", "*.ADZ", "*.ZIP"};
-  EXPECT_EQ(amiga, AllPatterns());
-  EXPECT_EQ(amiga, AllPatterns());
-  EXPECT_EQ(0, SelectProfile("A"));
-  EXPECT_EQ(&kAmigaProfile, CurrentProfile()) << "a failed selection keeps the profile";
+  EXPECT_EQ(amiga, AllPatterns(run));
+  EXPECT_EQ(amiga, AllPatterns(run));
+  EXPECT_EQ(0, SelectProfile(run, "A"));
+  EXPECT_EQ(&kAmigaProfile, run.profile) << "a failed selection keeps the profile";
 }
 
 }  // namespace

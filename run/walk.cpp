@@ -1,18 +1,41 @@
 // The directory walk and the user cancel.
 #include "run/walk.h"
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "platform/platform.h"
+#include "util/ascii.h"
 
-DirectoryWalker::DirectoryWalker(std::function<bool()> keyWaiting)
-    : key_waiting_(std::move(keyWaiting)) {}
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+  if (pattern == "*.*") return true;
+  // Greedy match with one backtrack point, the last '*' seen.
+  size_t p = 0, n = 0, star = std::string::npos, resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() &&
+        (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = n;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+DirectoryWalker::DirectoryWalker(std::function<bool()> keyWaiting, MessageSink& sink)
+    : key_waiting_(std::move(keyWaiting)), sink_(sink) {}
 
 bool DirectoryWalker::CancelledByKey() {
   if (!key_waiting_()) return false;
-  fputs("\nUser cancelled\n", stderr);
+  sink_.Write(Stream::kErr, "\nUser cancelled\n");
   stop_requested_ = true;
   return true;
 }
@@ -22,7 +45,7 @@ void DirectoryWalker::WalkSubdirectories(const std::string& directory,
                                          const std::string& pattern,
                                          RunFlags flags) {
   std::vector<platform::DirEntry> entries;
-  if (!platform::ListDirectory(directory, "*.*", &entries)) return;
+  if (!platform::ListDirectory(directory, &entries)) return;
   for (const auto& entry : entries) {
     if (entry.name[0] != '.' && entry.is_directory) {
       WalkDirectory(directory + entry.name + platform::kSeparator, perFile,
@@ -44,11 +67,11 @@ uint32_t DirectoryWalker::WalkDirectory(const std::string& directory,
     WalkSubdirectories(directory, perFile, pattern, flags);
   }
 
-  fprintf(stderr, "Dir: %s\n", directory.c_str());
+  sink_.Print(Stream::kErr, "Dir: %s\n", directory.c_str());
   std::vector<platform::DirEntry> entries;
-  if (!platform::ListDirectory(directory, pattern, &entries) || stop_requested_)
-    return count;
+  if (!platform::ListDirectory(directory, &entries) || stop_requested_) return count;
   for (const auto& entry : entries) {
+    if (!WildcardMatch(pattern, entry.name)) continue;
     if (entry.name[0] != '.') {
       if (perFile(entry.name, directory, flags) == 0) {
         stop_requested_ = true;

@@ -7,7 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "run/options.h"
+#include "audit/profile.h"
+#include "util/messages.h"
 
 // Audits one file: (bare name, directory ending in the separator, flags).
 // 0 asks the walk to stop the whole run.
@@ -15,10 +16,15 @@ using PerFileOperation =
     std::function<uint32_t(const std::string& name, const std::string& directory,
                            RunFlags flags)>;
 
+// True when `name` matches the wildcard `pattern` ('*' any run, '?' one
+// character), ignoring ASCII case. "*.*" matches every name, dotted or not.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
 class DirectoryWalker {
  public:
-  // `keyWaiting` tells, without consuming it, whether a key press waits.
-  explicit DirectoryWalker(std::function<bool()> keyWaiting);
+  // `keyWaiting` tells, without consuming it, whether a key press waits;
+  // the walk's own lines go to `sink`.
+  DirectoryWalker(std::function<bool()> keyWaiting, MessageSink& sink);
 
   // Walks `directory` (ending in the separator) for `pattern`; returns the
   // number of files handed on for which `perFile` returned non-zero.
@@ -36,5 +42,6 @@ class DirectoryWalker {
   bool CancelledByKey();
 
   std::function<bool()> key_waiting_;
+  MessageSink& sink_;
   bool stop_requested_ = false;
 };

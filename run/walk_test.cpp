@@ -26,10 +26,7 @@ class WalkTest : public testing::Test {
       visits.push_back({name, directory, f});
       return answer;
     };
-    testing::internal::CaptureStderr();
-    uint32_t count = walker.WalkDirectory(top, record, pattern, flags);
-    messages += testing::internal::GetCapturedStderr();
-    return count;
+    return walker.WalkDirectory(top, record, pattern, flags);
   }
 
   std::vector<std::string> Names() const {
@@ -41,9 +38,10 @@ class WalkTest : public testing::Test {
   TempDir dir;
   std::string top = dir.path() + "/";
   size_t key_after = 1000;
-  DirectoryWalker walker{[this] { return visits.size() >= key_after; }};
   std::vector<Visit> visits;
-  std::string messages;
+  MessageLog log;
+  DirectoryWalker walker{[this] { return visits.size() >= key_after; }, log};
+  std::string Messages() const { return log.Text(Stream::kErr); }
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> v) {
@@ -51,12 +49,23 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
   return v;
 }
 
+TEST(Wildcard, MatchesIgnoringCase) {
+  EXPECT_TRUE(WildcardMatch("*.D64", "game.d64"));
+  EXPECT_TRUE(WildcardMatch("*.d64", "GAME.D64"));
+  EXPECT_TRUE(WildcardMatch("*.D64", ".d64"));
+  EXPECT_FALSE(WildcardMatch("*.D64", "game.d64x"));
+  EXPECT_FALSE(WildcardMatch("*.D64", "game.t64"));
+  EXPECT_TRUE(WildcardMatch("*.*", "noextension"));
+  EXPECT_TRUE(WildcardMatch("a?c*", "abcdef"));
+  EXPECT_TRUE(WildcardMatch("*.zip", "a.zip.zip"));
+}
+
 TEST_F(WalkTest, MatchesByExtensionIgnoringCaseAndSkipsDotNames) {
   for (const char* name : {"a.d64", "B.D64", "c.t64", ".hidden.d64", "d.d64x"})
     WriteFile(dir / name, std::string("x"));
   EXPECT_EQ(2u, Walk("*.D64", RF_WALK));
   EXPECT_EQ(Sorted({"B.D64", "a.d64"}), Sorted(Names()));
-  EXPECT_EQ("Dir: " + top + "\n", messages);
+  EXPECT_EQ("Dir: " + top + "\n", Messages());
   EXPECT_EQ(RF_WALK, visits[0].flags);
 }
 
@@ -69,7 +78,7 @@ TEST_F(WalkTest, SubdirectoriesOneLevelDeepBeforeTheTopFiles) {
   WriteFile(dir / ".dotdir/hidden.d64", std::string("x"));
   EXPECT_EQ(1u, Walk("*.D64", RF_WALK | RF_SUBDIRS)) << "subfolder files not counted";
   EXPECT_EQ((std::vector<std::string>{"sub/inner.d64", "top.d64"}), Names());
-  EXPECT_EQ("Dir: " + top + "sub/\nDir: " + top + "\n", messages);
+  EXPECT_EQ("Dir: " + top + "sub/\nDir: " + top + "\n", Messages());
   for (const auto& v : visits) EXPECT_EQ(0u, v.flags & RF_SUBDIRS);
 }
 
@@ -88,7 +97,7 @@ TEST_F(WalkTest, ZeroFromTheOperationStopsThisAndEveryLaterWalk) {
   EXPECT_TRUE(walker.StopRequested());
   EXPECT_EQ(0u, Walk("*.d64", 0));
   EXPECT_EQ(1u, visits.size());
-  EXPECT_EQ("Dir: " + top + "\nDir: " + top + "\n", messages)
+  EXPECT_EQ("Dir: " + top + "\nDir: " + top + "\n", Messages())
       << "a stopped walk still names its folder, silently";
 }
 
@@ -96,7 +105,7 @@ TEST_F(WalkTest, KeyPressStopsAfterTheCurrentFile) {
   for (const char* name : {"a.d64", "b.d64", "c.d64"}) WriteFile(dir / name, std::string("x"));
   key_after = 1;
   EXPECT_EQ(1u, Walk("*.d64", 0));
-  EXPECT_EQ("Dir: " + top + "\n\nUser cancelled\n", messages);
+  EXPECT_EQ("Dir: " + top + "\n\nUser cancelled\n", Messages());
   EXPECT_EQ(0u, Walk("*.d64", 0));
   EXPECT_EQ(1u, visits.size());
 }
@@ -109,13 +118,13 @@ TEST_F(WalkTest, KeyInANestedWalkIsReportedTwice) {
   EXPECT_EQ(0u, Walk("*.d64", RF_SUBDIRS));
   EXPECT_EQ((std::vector<std::string>{"sub/a.d64"}), Names());
   EXPECT_EQ("Dir: " + top + "sub/\n\nUser cancelled\n\nUser cancelled\nDir: " + top + "\n",
-            messages);
+            Messages());
 }
 
 TEST_F(WalkTest, MissingFolderIsNotAnError) {
   top = dir / "missing/";
   EXPECT_EQ(0u, Walk("*.d64", RF_SUBDIRS));
-  EXPECT_EQ("Dir: " + top + "\n", messages);
+  EXPECT_EQ("Dir: " + top + "\n", Messages());
 }
 
 }  // namespace

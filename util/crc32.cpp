@@ -1,7 +1,7 @@
 // CRC-32: carry-less multiplication folding where the processor has it
 // (about 14 GB/s), zlib's sliced tables elsewhere (about 4 GB/s); both give
 // the same values for every input and seed.
-#include "run/crc32.h"
+#include "util/crc32.h"
 
 #include <zlib.h>
 

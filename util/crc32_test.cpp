@@ -1,5 +1,5 @@
 // CRC-32 against known answers and against a byte-at-a-time reference.
-#include "run/crc32.h"
+#include "util/crc32.h"
 
 #include <gtest/gtest.h>
 

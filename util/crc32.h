@@ -2,11 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
-// The CRC-32 values of the files listed in the images of one audited file,
-// in listing order.
-using CrcSet = std::vector<uint32_t>;
 
 // Prepares the CRC tables; called once before any CRC is computed.
 void BuildCrcTable();

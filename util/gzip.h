@@ -1,0 +1,10 @@
+// Inflating a whole single-member gzip file held in memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+// The uncompressed data of a single-member gzip file, its length stored in
+// *outSize; nullptr (and *outSize untouched) when it cannot be decoded.
+std::unique_ptr<uint8_t[]> GunzipMemory(const uint8_t* data, uint32_t size,
+                                        uint32_t* outSize);
