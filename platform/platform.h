@@ -12,9 +12,12 @@ constexpr char kSeparator = '/';
 // The process's current directory, without a trailing separator.
 bool CurrentDirectory(std::string* out);
 
+// What a path names, seen without following a symbolic link.
+enum class FileKind { kMissing, kRegular, kDirectory, kSymlink, kOther };
+
 struct DirEntry {
   std::string name;
-  bool is_directory = false;
+  FileKind kind = FileKind::kOther;  // the entry itself: a link is kSymlink
 };
 
 // The entries of `directory`, in the order the OS lists them ("." and ".."
@@ -22,13 +25,19 @@ struct DirEntry {
 // cannot be read.
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
 
-// True when a file or directory of that path exists.
-bool PathExists(const std::string& path);
+// What `path` is; kMissing also when it cannot be looked at.
+FileKind KindOf(const std::string& path);
 
-bool MakeDirectory(const std::string& path);
+// On failure `reason` says why.
+bool MakeDirectory(const std::string& path, std::string* reason);
 
-// Moves or renames `from` to `to`; fails, touching nothing, when `to` exists.
-bool MoveNoReplace(const std::string& from, const std::string& to);
+enum class MoveResult { kMoved, kTargetExists, kFailed };
+
+// Moves or renames `from` to `to`. Never replaces: kTargetExists, touching
+// nothing, when `to` exists. kFailed for every other failure, with the
+// system's reason in `reason`.
+MoveResult MoveNoReplace(const std::string& from, const std::string& to,
+                         std::string* reason);
 
 // Replaces `path` with `bytes` so that a crash or a failure leaves either the
 // old file or the new one, never a torn one. On failure `error` says why.

@@ -27,11 +27,27 @@ bool CurrentDirectory(std::string* out) {
   return true;
 }
 
-static bool IsDirectory(const std::string& path, const struct dirent* entry) {
-  if (entry->d_type == DT_DIR) return true;
-  if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
+static FileKind KindOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::kRegular;
+  if (S_ISDIR(mode)) return FileKind::kDirectory;
+  if (S_ISLNK(mode)) return FileKind::kSymlink;
+  return FileKind::kOther;
+}
+
+FileKind KindOf(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (lstat(path.c_str(), &st) != 0) return FileKind::kMissing;
+  return KindOfMode(st.st_mode);
+}
+
+static FileKind KindOfEntry(const std::string& path, const struct dirent* entry) {
+  switch (entry->d_type) {
+    case DT_REG: return FileKind::kRegular;
+    case DT_DIR: return FileKind::kDirectory;
+    case DT_LNK: return FileKind::kSymlink;
+    case DT_UNKNOWN: return KindOf(path);
+    default: return FileKind::kOther;
+  }
 }
 
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
@@ -42,35 +58,40 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
     std::string name = entry->d_name;
     std::string path = directory;
     if (!path.empty() && path.back() != kSeparator) path += kSeparator;
-    out->push_back({name, IsDirectory(path + name, entry)});
+    out->push_back({name, KindOfEntry(path + name, entry)});
   }
   closedir(dir);
   return true;
 }
 
-bool PathExists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+bool MakeDirectory(const std::string& path, std::string* reason) {
+  if (mkdir(path.c_str(), 0777) == 0) return true;
+  *reason = std::strerror(errno);
+  return false;
 }
 
-bool MakeDirectory(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0;
+static MoveResult MoveFailed(std::string* reason) {
+  if (errno == EEXIST) return MoveResult::kTargetExists;
+  *reason = std::strerror(errno);
+  return MoveResult::kFailed;
 }
 
-bool MoveNoReplace(const std::string& from, const std::string& to) {
+MoveResult MoveNoReplace(const std::string& from, const std::string& to,
+                         std::string* reason) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
                 RENAME_NOREPLACE) == 0) {
-    return true;
+    return MoveResult::kMoved;
   }
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return MoveFailed(reason);
   // A file system without no-replace renames: a hard link fails when the
   // target exists, and only a successful link lets the old name go.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
+  if (link(from.c_str(), to.c_str()) != 0) return MoveFailed(reason);
   if (unlink(from.c_str()) != 0) {
+    *reason = std::strerror(errno);
     unlink(to.c_str());
-    return false;
+    return MoveResult::kFailed;
   }
-  return true;
+  return MoveResult::kMoved;
 }
 
 static std::string FolderOf(const std::string& path) {

@@ -1,0 +1,93 @@
+// Renaming a collection safely: again and again, and with symbolic links in it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "tests/fixtures/collection.h"
+#include "tests/fixtures/process.h"
+
+namespace {
+
+const Bytes kA = Content(1, 3000), kB = Content(2, 700), kC = Content(3, 254);
+
+// Every file under `folder` (links as links) with its bytes.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+  std::map<std::string, std::string> tree;
+  for (auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::string name = entry.path().lexically_relative(folder).string();
+    if (entry.is_symlink())
+      tree[name] = "-> " + std::filesystem::read_symlink(entry.path()).string();
+    else if (entry.is_regular_file())
+      tree[name] = ReadText(entry.path());
+  }
+  return tree;
+}
+
+// Title 1 "Game" by "Grp" (two files), title 2 "Slash" by "AC/DC".
+class SafeRenameTest : public testing::Test {
+ protected:
+  void WriteDat(const std::string& version) {
+    WriteFile(dir / "C64.dat", version + "\nGame;Soft Co;1st;Grp;1987;002;" + Hex(Crc(kA)) +
+                                   ";" + Hex(Crc(kB)) + "\nSlash;Pub;;AC/DC;;001;" +
+                                   Hex(Crc(kC)) + "\n");
+  }
+  std::string HaveFile(const std::string& version) {
+    return version + std::string("\n\x01\x00\x02\x00", 5);
+  }
+  TempDir dir;
+};
+
+// A renamed collection stays as it is, also when the DAT's new version line
+// makes the run forget the titles it had found: the files in ren/ and dupes/
+// are found there and counted again.
+TEST_F(SafeRenameTest, ASecondRenameMovesNothing) {
+  WriteDat("TestDat 1.0");
+  MakeD64(dir / "one.d64", {kA, kB});
+  MakeD64(dir / "two.d64", {kB, kA});
+  MakeD64(dir / "three.d64", {kA, kB});
+  WriteFile(dir / "tune.prg", kC);
+  RunDewmop({"-cc", "-r", "-s"}, dir.path());
+  std::map<std::string, std::string> renamed = Tree(dir.path());
+  renamed.erase("C64.dat");
+  renamed.erase("C64have.dat");
+  for (const char* name : {"ren/Game (Grp).d64", "dupes/Game (Grp).d64", "dupes/Game (Grp).d60",
+                           "ren/Slash (AC_DC).prg"})
+    EXPECT_EQ(1u, renamed.count(name)) << name;
+
+  for (const char* version : {"TestDat 1.0", "TestDat 2.0"}) {
+    WriteDat(version);
+    RunResult again = RunDewmop({"-cc", "-r", "-s"}, dir.path());
+    std::map<std::string, std::string> after = Tree(dir.path());
+    after.erase("C64.dat");
+    after.erase("C64have.dat");
+    EXPECT_EQ(renamed, after) << version << "\n" << again.err;
+    EXPECT_EQ(HaveFile(version), ReadText(dir / "C64have.dat")) << version;
+  }
+}
+
+// Links are looked at but never followed out of the collection: a linked
+// folder is not walked, a linked image is audited and left as it is.
+TEST_F(SafeRenameTest, NothingOutsideTheCollectionIsTouched) {
+  TempDir outside;
+  MakeD64(outside / "one.d64", {kA, kB});
+  WriteFile(outside / "tune.prg", kC);
+  std::map<std::string, std::string> before = Tree(outside.path());
+  WriteDat("TestDat 1.0");
+  std::filesystem::create_directory_symlink(outside.path(), dir / "linked");
+  std::filesystem::create_symlink(outside / "one.d64", dir / "link.d64");
+  RunResult run = RunDewmop({"-cc", "-r", "-s"}, dir.path());
+  EXPECT_EQ(before, Tree(outside.path()));
+  EXPECT_EQ("-> " + (outside / "one.d64"), Tree(dir.path())["link.d64"]);
+  EXPECT_EQ(std::string::npos, run.err.find("linked/")) << run.err;
+  EXPECT_NE(std::string::npos,
+            run.err.find(".Err: Unable to move " + (dir / "link.d64") + " to " +
+                         (dir / "ren/Game (Grp).d64") + ": a symbolic link is not moved\n" +
+                         "Dir: "))
+      << "one message, no rename in place: " << run.err;
+  EXPECT_EQ("TestDat 1.0\n" + std::string("\x01\x00", 2), ReadText(dir / "C64have.dat"))
+      << "the linked image counts";
+}
+
+}  // namespace
