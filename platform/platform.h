@@ -2,6 +2,7 @@
 // This is the only part of the program that talks to the OS directly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,34 @@ MoveResult MoveNoReplace(const std::string& from, const std::string& to,
 // old file or the new one, never a torn one. On failure `error` says why.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          std::string* error);
+
+// Removes the scratch files that WriteFileAtomically(path) leaves beside
+// `path` when the process ends while it writes. Only for a caller that knows
+// no other process is writing `path` (one that holds its ExclusiveLock).
+void RemoveStaleScratch(const std::string& path);
+
+// An exclusive lock on the file `path`, made when missing. A second taker,
+// in this process or another, is refused at once instead of waiting. It is
+// held until the object goes, which removes the file, or until the process
+// ends, however it ends: the lock is the system's, not the file's, so a file
+// left by a killed run never blocks a later one.
+class ExclusiveLock {
+ public:
+  enum class Result { kHeld, kTakenByAnother, kFailed };
+
+  ExclusiveLock() = default;
+  ~ExclusiveLock();
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+  // Called once per object. On kFailed (the file cannot be made or opened,
+  // or is a symbolic link) `reason` says why.
+  Result Take(const std::string& path, std::string* reason);
+
+ private:
+  intptr_t handle_ = -1;  // the OS's handle of the open lock file
+  std::string path_;
+};
 
 // Keeps the heap's freed blocks of up to a few MiB for reuse, so that the
 // image buffers of one file after another are not handed back to the kernel

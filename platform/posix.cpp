@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -143,6 +144,82 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
   }
   SyncFolder(FolderOf(path));
   return true;
+}
+
+// mkstemp's six characters.
+static bool IsScratchSuffix(const std::string& suffix) {
+  if (suffix.size() != 6) return false;
+  for (char c : suffix) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+      return false;
+  }
+  return true;
+}
+
+void RemoveStaleScratch(const std::string& path) {
+  size_t name_start = path.rfind(kSeparator) + 1;  // 0 without a separator
+  std::string folder = path.substr(0, name_start);
+  std::string prefix = path.substr(name_start) + ".";
+  std::vector<DirEntry> entries;
+  if (!ListDirectory(folder, &entries)) return;
+  for (const auto& entry : entries) {
+    if (entry.kind == FileKind::kRegular && entry.name.starts_with(prefix) &&
+        IsScratchSuffix(entry.name.substr(prefix.size()))) {
+      unlink((folder + entry.name).c_str());
+    }
+  }
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (handle_ < 0) return;
+  // Removed while still held: a run that opened the old file finds, once it
+  // holds that, that the name is no longer its file, and tries again.
+  unlink(path_.c_str());
+  close(static_cast<int>(handle_));
+}
+
+static int OpenLockFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd >= 0 || (errno != EACCES && errno != EROFS)) return fd;
+  // A folder where nothing may be made can still hold an earlier lock file.
+  int refused = errno;
+  fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) errno = refused;
+  return fd;
+}
+
+static bool IsStillNamed(int fd, const std::string& path) {
+  struct stat held, named;
+  return fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+ExclusiveLock::Result ExclusiveLock::Take(const std::string& path, std::string* reason) {
+  // Each retry follows a holder that removed the file on its way out.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    int fd = OpenLockFile(path);
+    if (fd < 0) {
+      *reason = std::strerror(errno);
+      return Result::kFailed;
+    }
+    // flock, not fcntl's record locks: it belongs to this open file, so a
+    // second open in the same process is refused too, and the system lets
+    // it go when the process ends, however it ends.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      bool taken = errno == EWOULDBLOCK;
+      *reason = std::strerror(errno);
+      close(fd);
+      return taken ? Result::kTakenByAnother : Result::kFailed;
+    }
+    if (IsStillNamed(fd, path)) {
+      handle_ = fd;
+      path_ = path;
+      return Result::kHeld;
+    }
+    close(fd);
+  }
+  *reason = "the lock file keeps changing";
+  return Result::kTakenByAnother;
 }
 
 void TuneAllocator() {

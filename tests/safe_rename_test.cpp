@@ -1,5 +1,9 @@
-// Renaming a collection safely: again and again, and with symbolic links in it.
+// Renaming a collection safely: again and again, with symbolic links in it,
+// and with two runs on one folder at once.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -88,6 +92,48 @@ TEST_F(SafeRenameTest, NothingOutsideTheCollectionIsTouched) {
       << "one message, no rename in place: " << run.err;
   EXPECT_EQ("TestDat 1.0\n" + std::string("\x01\x00", 2), ReadText(dir / "C64have.dat"))
       << "the linked image counts";
+}
+
+// While another run holds the folder, a run that would identify or rename
+// stops before it reads anything, and leaves the other run's files alone.
+TEST_F(SafeRenameTest, ASecondRunOnTheSameFolderStops) {
+  WriteDat("TestDat 1.0");
+  MakeD64(dir / "one.d64", {kA, kB});
+  WriteFile(dir / "C64have.dat.k3Xq9Z", std::string("being written"));
+  std::map<std::string, std::string> before = Tree(dir.path());
+  int held = open((dir / "C64have.dat.lock").c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_EQ(0, flock(held, LOCK_EX | LOCK_NB));
+  before["C64have.dat.lock"] = "";
+  for (const char* mode : {"-r", "-i"}) {
+    RunResult run = RunDewmop({"-cc", mode}, dir.path());
+    EXPECT_EQ(3, run.exit_code) << mode;
+    EXPECT_EQ("Err: Another run holds this folder (C64have.dat.lock)\n\n\nDone.\n", run.err);
+    EXPECT_EQ("", run.out);
+    EXPECT_EQ(before, Tree(dir.path())) << mode;
+  }
+  close(held);
+  RunResult alone = RunDewmop({"-cc", "-r"}, dir.path());
+  EXPECT_EQ(0, alone.exit_code) << alone.err;
+  EXPECT_TRUE(FileExists(dir / "ren/Game (Grp).d64"));
+  EXPECT_FALSE(FileExists(dir / "C64have.dat.lock")) << "removed when the run ends";
+}
+
+// Scratch files of an earlier run that ended while it wrote are cleared by
+// the next run that holds the folder; nothing else is.
+TEST_F(SafeRenameTest, StaleScratchFilesAreRemoved) {
+  WriteDat("TestDat 1.0");
+  const struct {
+    const char* name;
+    bool stale;
+  } cases[] = {
+      {"C64have.dat.a1B2c3", true},   {"C64miss.txt.ZZZZZZ", true},
+      {"C64have.dat.bak", false},     {"C64have.dat.a1B2c3d", false},
+      {"C64have.dat.a1-2c3", false},  {"Amighave.dat.a1B2c3", false},
+      {"C64.dat.a1B2c3", false},
+  };
+  for (const auto& c : cases) WriteFile(dir / c.name, std::string("x"));
+  RunDewmop({"-cc", "-i"}, dir.path());
+  for (const auto& c : cases) EXPECT_EQ(c.stale, !FileExists(dir / c.name)) << c.name;
 }
 
 }  // namespace
