@@ -1,6 +1,8 @@
 // Identification, canonical names and moving files without replacing any.
 #include "audit/identify.h"
 
+#include <string_view>
+
 #include "audit/report.h"
 #include "database/match.h"
 #include "platform/platform.h"
@@ -18,25 +20,100 @@ std::string ExtensionOf(const std::string& path) {
   return path.substr(dot);
 }
 
-// A title that holds a separator, or is "." or "..", would move the file
-// into another folder than the one asked for: no file system takes it as
-// one name.
+// `name` and the source's extension, unless the name already ends in it
+// (case counts).
+std::string WithExtension(const std::string& name, const std::string& extension) {
+  return ExtensionOf(name) == extension ? name : name + extension;
+}
+
+// A name that holds a separator, or is "." or "..", would move the file
+// into another folder than the one asked for.
 bool IsOneName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find(kSeparator) == std::string::npos &&
          name.find('\0') == std::string::npos;
 }
 
+// The folder of `path`, ending in the separator; "./" for a bare name.
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind(kSeparator);
+  return slash == std::string::npos ? std::string(".") + kSeparator
+                                    : path.substr(0, slash + 1);
+}
+
+// True when `path` lies where a rename would put it: in a "ren" folder under
+// `fileName` and its own extension, or in a "dupes" folder under that name
+// or one of its numbered forms. Such a file is not moved again.
+bool IsFiled(const std::string& path, const std::string& fileName) {
+  std::string folder = FolderOf(path);
+  folder.pop_back();
+  std::string folderName = folder.substr(folder.rfind(kSeparator) + 1);
+  std::string name = path.substr(path.rfind(kSeparator) + 1);
+  std::string filed = WithExtension(fileName, ExtensionOf(path));
+  if (folderName == "ren") return name == filed;
+  if (folderName != "dupes" || name.size() != filed.size()) return false;
+  size_t last = name.size() - 1;
+  return name == filed || (name.compare(0, last, filed, 0, last) == 0 &&
+                           name[last] >= '0' && name[last] <= '9');
+}
+
+bool EnsureFolder(const std::string& path, std::string* reason) {
+  switch (platform::KindOf(path)) {
+    case platform::FileKind::kDirectory:
+      return true;
+    case platform::FileKind::kMissing:
+      return platform::MakeDirectory(path, reason);
+    case platform::FileKind::kSymlink:
+      *reason = path + " is a symbolic link";
+      return false;
+    default:
+      *reason = path + " is not a folder";
+      return false;
+  }
+}
+
+// The source as a target is built: its folder, then its name.
+std::string OwnPath(const std::string& source) {
+  return FolderOf(source) + source.substr(source.rfind(kSeparator) + 1);
+}
+
+Relocation TryMove(const std::string& source, const std::string& target) {
+  Relocation result{MoveOutcome::kTaken, target, ""};
+  if (target == OwnPath(source)) {
+    result.outcome = MoveOutcome::kAlreadyThere;
+    return result;
+  }
+  switch (platform::MoveNoReplace(source, target, &result.reason)) {
+    case platform::MoveResult::kMoved:
+      result.outcome = MoveOutcome::kMoved;
+      break;
+    case platform::MoveResult::kFailed:
+      result.outcome = MoveOutcome::kFailed;
+      break;
+    case platform::MoveResult::kTargetExists:
+      break;
+  }
+  return result;
+}
+
 // Tries `target`, then (with `retry`) the targets whose last character is
-// '0' .. '9', until one move succeeds.
+// '0' .. '9', while another file holds the name.
 Relocation MoveToFirstFreeName(const std::string& source, std::string target,
                                bool retry) {
-  if (platform::MoveNoReplace(source, target)) return {true, true, target};
-  for (char last = '0'; retry && last <= '9'; ++last) {
+  Relocation result = TryMove(source, target);
+  for (char last = '0'; retry && result.outcome == MoveOutcome::kTaken && last <= '9';
+       ++last) {
     target.back() = last;
-    if (platform::MoveNoReplace(source, target)) return {true, false, target};
+    result = TryMove(source, target);
   }
-  return {};
+  return result;
+}
+
+void ReportFailure(MessageSink& out, const std::string& source, const Relocation& move) {
+  if (move.outcome == MoveOutcome::kFailed || move.outcome == MoveOutcome::kRefused) {
+    out.Print(Stream::kErr, "Err: Unable to move %s to %s: %s\n", source.c_str(),
+              move.target.c_str(), move.reason.c_str());
+  }
 }
 
 }  // namespace
@@ -46,26 +123,29 @@ std::string CanonicalName(const DatRecord& record) {
   return record.name + " (" + record.crackName + ")";
 }
 
-bool EnsureFolder(const std::string& folder, const std::string& name) {
-  std::string path = folder + name;
-  return platform::PathExists(path) || platform::MakeDirectory(path);
+std::string FileNameOf(const std::string& canonicalName) {
+  constexpr std::string_view kRefused = "/\\:*?\"<>|";
+  std::string name = canonicalName;
+  for (char& c : name) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || kRefused.find(c) != std::string_view::npos) c = '_';
+  }
+  return name;
 }
 
 Relocation RelocateFile(const std::string& source, const std::string& subfolder,
                         const std::string& newName, bool retry) {
-  if (!IsOneName(newName)) return {};
-  size_t slash = source.rfind(kSeparator);
-  std::string folder = slash == std::string::npos
-                           ? std::string(".") + kSeparator
-                           : source.substr(0, slash + 1);
+  std::string folder = FolderOf(source);
   std::string target = folder;
-  if (!subfolder.empty()) {
-    if (!EnsureFolder(folder, subfolder)) return {};
-    target += subfolder + kSeparator;
-  }
-  target += newName;
-  std::string extension = ExtensionOf(source);
-  if (ExtensionOf(target) != extension) target += extension;
+  if (!subfolder.empty()) target += subfolder + kSeparator;
+  target += WithExtension(newName, ExtensionOf(source));
+  if (!IsOneName(newName)) return {MoveOutcome::kRefused, target, "the title makes no file name"};
+  // Moved, a link would point elsewhere or nowhere.
+  if (platform::KindOf(source) == platform::FileKind::kSymlink)
+    return {MoveOutcome::kRefused, target, "a symbolic link is not moved"};
+  std::string reason;
+  if (!subfolder.empty() && !EnsureFolder(folder + subfolder, &reason))
+    return {MoveOutcome::kFailed, target, reason};
   return MoveToFirstFreeName(source, target, retry);
 }
 
@@ -78,13 +158,23 @@ void IdentifyFile(Database& db, const std::string& fullPath,
     return;
   }
   std::string name = CanonicalName(*record);
+  std::string fileName = FileNameOf(name);
+  if (IsFiled(fullPath, fileName)) {
+    record->have = 1;
+    return;
+  }
   if (record->have) {
-    RelocateFile(fullPath, "dupes", name, true);
+    ReportFailure(out, fullPath, RelocateFile(fullPath, "dupes", fileName, true));
     return;
   }
   record->have = 1;
-  if (!RelocateFile(fullPath, "ren", name, false).first_target) {
+  Relocation ren = RelocateFile(fullPath, "ren", fileName, false);
+  if (ren.outcome == MoveOutcome::kMoved) return;
+  if (ren.outcome == MoveOutcome::kTaken) {
     out.Print(Stream::kErr, "Possible name collision: %s\n", name.c_str());
-    RelocateFile(fullPath, "", name, true);
+  } else {
+    ReportFailure(out, fullPath, ren);
+    if (ren.outcome == MoveOutcome::kRefused) return;
   }
+  ReportFailure(out, fullPath, RelocateFile(fullPath, "", fileName, true));
 }

@@ -16,22 +16,35 @@
 void IdentifyFile(Database& db, const std::string& fullPath,
                   std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out);
 
-// "Name (Crack)", or the name alone when there is no crack name.
+// "Name (Crack)", or the name alone when there is no crack name: the title
+// as written.
 std::string CanonicalName(const DatRecord& record);
 
-// Where a move took a file.
+// `canonicalName` as a file name that both Linux and Windows take: every
+// character that cannot stand in a name on either (/ \ : * ? " < > | and
+// control characters) is written '_', so a collection renamed on one system
+// is valid on the other.
+std::string FileNameOf(const std::string& canonicalName);
+
+enum class MoveOutcome {
+  kMoved,         // the file left its place
+  kAlreadyThere,  // the target is the file's own name
+  kTaken,         // every target tried is held by another file
+  kFailed,        // the system refused the move for another reason
+  kRefused,       // never tried: the file is a symbolic link, or the name is none
+};
+
 struct Relocation {
-  bool moved = false;         // the file left its place
-  bool first_target = false;  // ... for the target as built, not a numbered one
-  std::string target;         // where it is now, when it moved
+  MoveOutcome outcome = MoveOutcome::kRefused;
+  std::string target;  // the last target tried: where the file is when it moved
+  std::string reason;  // why, when kFailed or kRefused
 };
 
 // Moves `source` to `newName` in its own folder, or in its subfolder
 // `subfolder` when that is not empty, keeping the source's extension. Never
-// replaces an existing file. With `retry`, a failed move is tried again with
-// the target's last character set to '0' .. '9' in turn.
+// replaces an existing file, never moves a symbolic link, and uses no
+// subfolder that is a link or not a folder. With `retry`, a target held by
+// another file is tried again with its last character set to '0' .. '9' in
+// turn.
 Relocation RelocateFile(const std::string& source, const std::string& subfolder,
                         const std::string& newName, bool retry);
-
-// Makes sure `folder` (ending in the separator) has a subfolder `name`.
-bool EnsureFolder(const std::string& folder, const std::string& name);

@@ -3,10 +3,13 @@
 #include "audit/identify.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/fixtures/process.h"
 
 namespace {
+
+using enum MoveOutcome;
 
 class RelocateTest : public testing::Test {
  protected:
@@ -29,6 +32,21 @@ TEST(CanonicalName, TitleAndCrackName) {
   EXPECT_EQ("Game", CanonicalName(record));
 }
 
+// What neither Linux nor Windows takes in a name becomes '_'; everything
+// else, bytes above 0x7F included, stays.
+TEST(FileNameOf, OneSubstituteForEveryRefusedCharacter) {
+  const struct {
+    std::string title, name;
+  } cases[] = {
+      {"Summer Games I/II (Ikari/Talent)", "Summer Games I_II (Ikari_Talent)"},
+      {"a\\b:c*d?e\"f<g>h|i", "a_b_c_d_e_f_g_h_i"},
+      {"\x01tab\tnl\n\x1f\x7f", "_tab_nl___"},
+      {std::string("nul\0", 4), "nul_"},
+      {"Caf\xc3\xa9 + 'Sons' & [Co] #1 ~ 50%.", "Caf\xc3\xa9 + 'Sons' & [Co] #1 ~ 50%."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.name, FileNameOf(c.title)) << c.title;
+}
+
 // The extension is the file name's as written, not added when the title
 // already ends in it (case counts), nor taken from a folder's name.
 TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
@@ -43,7 +61,8 @@ TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
       {"c64.collection/game", "ren", "Game", "c64.collection/ren/Game"},
   };
   for (const auto& c : cases) {
-    EXPECT_TRUE(RelocateFile(Make(c.file, c.file), c.folder, c.title, false).first_target) << c.file;
+    EXPECT_EQ(kMoved, RelocateFile(Make(c.file, c.file), c.folder, c.title, false).outcome)
+        << c.file;
     EXPECT_EQ(c.file, Text(c.target));
     EXPECT_FALSE(FileExists(dir / c.file));
   }
@@ -55,12 +74,12 @@ TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   Make("dupes/Game.d64", "first");
   Make("dupes/Game.d60", "second");
   Relocation third = RelocateFile(Make("third.d64", "third"), "dupes", "Game", true);
-  EXPECT_FALSE(third.first_target);
+  EXPECT_EQ(kMoved, third.outcome);
   EXPECT_EQ(dir / "dupes/Game.d61", third.target);
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("second", Text("dupes/Game.d60"));
   EXPECT_EQ("third", Text("dupes/Game.d61"));
-  EXPECT_FALSE(RelocateFile(Make("new.d64", "new"), "dupes", "Game", false).moved);
+  EXPECT_EQ(kTaken, RelocateFile(Make("new.d64", "new"), "dupes", "Game", false).outcome);
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("new", Text("new.d64"));
   for (char c = '2'; c <= '8'; ++c) {
@@ -68,30 +87,70 @@ TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   }
   RelocateFile(Make("ninth.d64", "ninth"), "dupes", "Game", true);
   EXPECT_EQ("ninth", Text("dupes/Game.d69")) << "the eleventh attempt";
-  EXPECT_FALSE(RelocateFile(Make("last.d64", "last"), "dupes", "Game", true).moved);
+  EXPECT_EQ(kTaken, RelocateFile(Make("last.d64", "last"), "dupes", "Game", true).outcome);
   EXPECT_EQ("last", Text("last.d64"));
+}
+
+// A file that already has the name, plain or numbered, is where it should
+// be: no numbered name is tried for it.
+TEST_F(RelocateTest, TheFilesOwnNameIsNoCollision) {
+  Make("Alpha.prg", "alpha");
+  Make("Beta.prg", "another beta");
+  Make("Beta.pr0", "beta");
+  const struct {
+    const char *file, *title;
+  } cases[] = {{"Alpha.prg", "Alpha"}, {"Beta.pr0", "Beta"}};
+  for (const auto& c : cases) {
+    Relocation in_place = RelocateFile(dir / c.file, "", c.title, true);
+    EXPECT_EQ(kAlreadyThere, in_place.outcome) << c.file;
+    EXPECT_EQ(dir / c.file, in_place.target);
+  }
+  EXPECT_EQ("alpha", Text("Alpha.prg"));
+  EXPECT_EQ("beta", Text("Beta.pr0"));
+  EXPECT_FALSE(FileExists(dir / "Alpha.pr0"));
+  EXPECT_FALSE(FileExists(dir / "Beta.pr1"));
 }
 
 TEST_F(RelocateTest, NamesThatWouldLeaveTheFolderAreRefused) {
   std::string source = Make("x.d64");
-  for (const char* name : {"../escape", "a/b", "..", "."}) {
-    EXPECT_FALSE(RelocateFile(source, "", name, true).moved) << name;
-    EXPECT_FALSE(RelocateFile(source, "ren", name, false).moved) << name;
+  for (const char* name : {"../escape", "a/b", "..", ".", ""}) {
+    EXPECT_EQ(kRefused, RelocateFile(source, "", name, true).outcome) << name;
+    EXPECT_EQ(kRefused, RelocateFile(source, "ren", name, false).outcome) << name;
   }
   EXPECT_TRUE(FileExists(source));
 }
 
-TEST_F(RelocateTest, SubfolderThatCannotBeMadeLeavesTheFile) {
-  Make("ren", "a file, not a folder");
-  std::string source = Make("x.d64");
-  EXPECT_FALSE(RelocateFile(source, "ren", "Game", false).moved);
-  EXPECT_TRUE(FileExists(source));
+// A "ren" that is a file, or a link that may lead out of the collection, is
+// not used, and the reason names it.
+TEST_F(RelocateTest, SubfolderThatIsNoFolderLeavesTheFile) {
+  Make("file/ren", "a file, not a folder");
+  MakeFolder(dir / "elsewhere");
+  MakeFolder(dir / "linked");
+  ASSERT_EQ(0, symlink((dir / "elsewhere").c_str(), (dir / "linked/ren").c_str()));
+  const struct {
+    const char *folder, *reason;
+  } cases[] = {{"file", "/ren is not a folder"}, {"linked", "/ren is a symbolic link"}};
+  for (const auto& c : cases) {
+    std::string source = Make(std::string(c.folder) + "/x.d64");
+    Relocation move = RelocateFile(source, "ren", "Game", false);
+    EXPECT_EQ(kFailed, move.outcome) << c.folder;
+    EXPECT_EQ(dir / c.folder + c.reason, move.reason);
+    EXPECT_TRUE(FileExists(source));
+  }
+  EXPECT_FALSE(FileExists(dir / "elsewhere/Game.d64"));
 }
 
-TEST_F(RelocateTest, ExtensionComesFromTheFileNameNotTheFolder) {
-  std::string source = Make("c64.collection/game");
-  EXPECT_TRUE(RelocateFile(source, "ren", "Game", false).moved);
-  EXPECT_TRUE(FileExists(dir / "c64.collection/ren/Game"));
+// Moved, a link would dangle or lead out of the collection.
+TEST_F(RelocateTest, SymbolicLinkIsNeverMoved) {
+  std::string target = Make("outside/real.d64", "real");
+  MakeFolder(dir / "games");
+  std::string link = dir / "games/link.d64";
+  ASSERT_EQ(0, symlink("../outside/real.d64", link.c_str()));
+  EXPECT_EQ(kRefused, RelocateFile(link, "ren", "Game", false).outcome);
+  EXPECT_EQ(kRefused, RelocateFile(link, "", "Game", true).outcome);
+  EXPECT_EQ("real", ReadText(link));
+  EXPECT_FALSE(FileExists(dir / "games/ren"));
+  EXPECT_EQ("real", ReadText(target));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // This is the only part of the program that talks to the OS directly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,12 @@ constexpr char kSeparator = '/';
 // The process's current directory, without a trailing separator.
 bool CurrentDirectory(std::string* out);
 
+// What a path names, seen without following a symbolic link.
+enum class FileKind { kMissing, kRegular, kDirectory, kSymlink, kOther };
+
 struct DirEntry {
   std::string name;
-  bool is_directory = false;
+  FileKind kind = FileKind::kOther;  // the entry itself: a link is kSymlink
 };
 
 // The entries of `directory`, in the order the OS lists them ("." and ".."
@@ -22,18 +26,52 @@ struct DirEntry {
 // cannot be read.
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
 
-// True when a file or directory of that path exists.
-bool PathExists(const std::string& path);
+// What `path` is; kMissing also when it cannot be looked at.
+FileKind KindOf(const std::string& path);
 
-bool MakeDirectory(const std::string& path);
+// On failure `reason` says why.
+bool MakeDirectory(const std::string& path, std::string* reason);
 
-// Moves or renames `from` to `to`; fails, touching nothing, when `to` exists.
-bool MoveNoReplace(const std::string& from, const std::string& to);
+enum class MoveResult { kMoved, kTargetExists, kFailed };
+
+// Moves or renames `from` to `to`. Never replaces: kTargetExists, touching
+// nothing, when `to` exists. kFailed for every other failure, with the
+// system's reason in `reason`.
+MoveResult MoveNoReplace(const std::string& from, const std::string& to,
+                         std::string* reason);
 
 // Replaces `path` with `bytes` so that a crash or a failure leaves either the
 // old file or the new one, never a torn one. On failure `error` says why.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          std::string* error);
+
+// Removes the scratch files that WriteFileAtomically(path) leaves beside
+// `path` when the process ends while it writes. Only for a caller that knows
+// no other process is writing `path` (one that holds its ExclusiveLock).
+void RemoveStaleScratch(const std::string& path);
+
+// An exclusive lock on the file `path`, made when missing. A second taker,
+// in this process or another, is refused at once instead of waiting. It is
+// held until the object goes, which removes the file, or until the process
+// ends, however it ends: the lock is the system's, not the file's, so a file
+// left by a killed run never blocks a later one.
+class ExclusiveLock {
+ public:
+  enum class Result { kHeld, kTakenByAnother, kFailed };
+
+  ExclusiveLock() = default;
+  ~ExclusiveLock();
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+  // Called once per object. On kFailed (the file cannot be made or opened,
+  // or is a symbolic link) `reason` says why.
+  Result Take(const std::string& path, std::string* reason);
+
+ private:
+  intptr_t handle_ = -1;  // the OS's handle of the open lock file
+  std::string path_;
+};
 
 // Keeps the heap's freed blocks of up to a few MiB for reuse, so that the
 // image buffers of one file after another are not handed back to the kernel

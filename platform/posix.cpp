@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,11 +28,27 @@ bool CurrentDirectory(std::string* out) {
   return true;
 }
 
-static bool IsDirectory(const std::string& path, const struct dirent* entry) {
-  if (entry->d_type == DT_DIR) return true;
-  if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
+static FileKind KindOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::kRegular;
+  if (S_ISDIR(mode)) return FileKind::kDirectory;
+  if (S_ISLNK(mode)) return FileKind::kSymlink;
+  return FileKind::kOther;
+}
+
+FileKind KindOf(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (lstat(path.c_str(), &st) != 0) return FileKind::kMissing;
+  return KindOfMode(st.st_mode);
+}
+
+static FileKind KindOfEntry(const std::string& path, const struct dirent* entry) {
+  switch (entry->d_type) {
+    case DT_REG: return FileKind::kRegular;
+    case DT_DIR: return FileKind::kDirectory;
+    case DT_LNK: return FileKind::kSymlink;
+    case DT_UNKNOWN: return KindOf(path);
+    default: return FileKind::kOther;
+  }
 }
 
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
@@ -42,35 +59,40 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
     std::string name = entry->d_name;
     std::string path = directory;
     if (!path.empty() && path.back() != kSeparator) path += kSeparator;
-    out->push_back({name, IsDirectory(path + name, entry)});
+    out->push_back({name, KindOfEntry(path + name, entry)});
   }
   closedir(dir);
   return true;
 }
 
-bool PathExists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+bool MakeDirectory(const std::string& path, std::string* reason) {
+  if (mkdir(path.c_str(), 0777) == 0) return true;
+  *reason = std::strerror(errno);
+  return false;
 }
 
-bool MakeDirectory(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0;
+static MoveResult MoveFailed(std::string* reason) {
+  if (errno == EEXIST) return MoveResult::kTargetExists;
+  *reason = std::strerror(errno);
+  return MoveResult::kFailed;
 }
 
-bool MoveNoReplace(const std::string& from, const std::string& to) {
+MoveResult MoveNoReplace(const std::string& from, const std::string& to,
+                         std::string* reason) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
                 RENAME_NOREPLACE) == 0) {
-    return true;
+    return MoveResult::kMoved;
   }
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return MoveFailed(reason);
   // A file system without no-replace renames: a hard link fails when the
   // target exists, and only a successful link lets the old name go.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
+  if (link(from.c_str(), to.c_str()) != 0) return MoveFailed(reason);
   if (unlink(from.c_str()) != 0) {
+    *reason = std::strerror(errno);
     unlink(to.c_str());
-    return false;
+    return MoveResult::kFailed;
   }
-  return true;
+  return MoveResult::kMoved;
 }
 
 static std::string FolderOf(const std::string& path) {
@@ -122,6 +144,82 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
   }
   SyncFolder(FolderOf(path));
   return true;
+}
+
+// mkstemp's six characters.
+static bool IsScratchSuffix(const std::string& suffix) {
+  if (suffix.size() != 6) return false;
+  for (char c : suffix) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+      return false;
+  }
+  return true;
+}
+
+void RemoveStaleScratch(const std::string& path) {
+  size_t name_start = path.rfind(kSeparator) + 1;  // 0 without a separator
+  std::string folder = path.substr(0, name_start);
+  std::string prefix = path.substr(name_start) + ".";
+  std::vector<DirEntry> entries;
+  if (!ListDirectory(folder, &entries)) return;
+  for (const auto& entry : entries) {
+    if (entry.kind == FileKind::kRegular && entry.name.starts_with(prefix) &&
+        IsScratchSuffix(entry.name.substr(prefix.size()))) {
+      unlink((folder + entry.name).c_str());
+    }
+  }
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (handle_ < 0) return;
+  // Removed while still held: a run that opened the old file finds, once it
+  // holds that, that the name is no longer its file, and tries again.
+  unlink(path_.c_str());
+  close(static_cast<int>(handle_));
+}
+
+static int OpenLockFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd >= 0 || (errno != EACCES && errno != EROFS)) return fd;
+  // A folder where nothing may be made can still hold an earlier lock file.
+  int refused = errno;
+  fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) errno = refused;
+  return fd;
+}
+
+static bool IsStillNamed(int fd, const std::string& path) {
+  struct stat held, named;
+  return fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+ExclusiveLock::Result ExclusiveLock::Take(const std::string& path, std::string* reason) {
+  // Each retry follows a holder that removed the file on its way out.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    int fd = OpenLockFile(path);
+    if (fd < 0) {
+      *reason = std::strerror(errno);
+      return Result::kFailed;
+    }
+    // flock, not fcntl's record locks: it belongs to this open file, so a
+    // second open in the same process is refused too, and the system lets
+    // it go when the process ends, however it ends.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      bool taken = errno == EWOULDBLOCK;
+      *reason = std::strerror(errno);
+      close(fd);
+      return taken ? Result::kTakenByAnother : Result::kFailed;
+    }
+    if (IsStillNamed(fd, path)) {
+      handle_ = fd;
+      path_ = path;
+      return Result::kHeld;
+    }
+    close(fd);
+  }
+  *reason = "the lock file keeps changing";
+  return Result::kTakenByAnother;
 }
 
 void TuneAllocator() {

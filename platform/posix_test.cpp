@@ -5,31 +5,46 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <map>
+
 #include "tests/fixtures/process.h"
 
 namespace {
 
+// Entries are seen as they are: a link to a folder is a link, not a folder.
 TEST(ListDirectory, NamesAndKinds) {
   TempDir dir;
   WriteFile(dir / "x.d64", std::string("1"));
   MakeFolder(dir / "y.D64");
+  ASSERT_EQ(0, symlink("y.D64", (dir / "z.d64").c_str()));
   std::vector<platform::DirEntry> entries;
   ASSERT_TRUE(platform::ListDirectory(dir.path() + "/", &entries));
-  ASSERT_EQ(4u, entries.size());  // "." and ".." too
-  for (const auto& e : entries) EXPECT_EQ(e.name != "x.d64", e.is_directory) << e.name;
+  std::map<std::string, platform::FileKind> kinds;
+  for (const auto& e : entries) kinds[e.name] = e.kind;
+  using enum platform::FileKind;
+  EXPECT_EQ((std::map<std::string, platform::FileKind>{
+                {".", kDirectory}, {"..", kDirectory}, {"x.d64", kRegular},
+                {"y.D64", kDirectory}, {"z.d64", kSymlink}}),
+            kinds);
   EXPECT_FALSE(platform::ListDirectory(dir / "missing/", &entries));
 }
 
-TEST(MoveNoReplace, NeverOverwrites) {
+TEST(MoveNoReplace, NeverOverwritesAndSaysWhyItFailed) {
   TempDir dir;
   WriteFile(dir / "a", std::string("first"));
   WriteFile(dir / "b", std::string("second"));
-  EXPECT_FALSE(platform::MoveNoReplace(dir / "a", dir / "b"));
+  std::string reason;
+  using enum platform::MoveResult;
+  EXPECT_EQ(kTargetExists, platform::MoveNoReplace(dir / "a", dir / "b", &reason));
   EXPECT_EQ(std::vector<uint8_t>({'s', 'e', 'c', 'o', 'n', 'd'}), ReadFile(dir / "b"));
   EXPECT_TRUE(FileExists(dir / "a"));
-  EXPECT_TRUE(platform::MoveNoReplace(dir / "a", dir / "c"));
+  EXPECT_EQ(kMoved, platform::MoveNoReplace(dir / "a", dir / "c", &reason));
   EXPECT_FALSE(FileExists(dir / "a"));
-  EXPECT_FALSE(platform::MoveNoReplace(dir / "missing", dir / "d"));
+  EXPECT_EQ(kFailed, platform::MoveNoReplace(dir / "c", dir / "missing/d", &reason));
+  EXPECT_EQ(std::strerror(ENOENT), reason);
+  EXPECT_TRUE(FileExists(dir / "c"));
 }
 
 TEST(WriteFileAtomically, ReplacesWholeOrNotAtAll) {

@@ -18,6 +18,7 @@ namespace {
 constexpr int kExitRan = 0;
 constexpr int kExitNoDatabase = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFolderInUse = 3;
 
 std::string WorkingDirectory() {
   std::string directory;
@@ -37,6 +38,30 @@ void WalkEveryPattern(RunState& run, const std::string& directory, const AuditCo
   }
 }
 
+// An identifying run holds a lock beside the have file from before the DAT
+// file is read to its end, so that two runs on one folder never move the
+// same files or overwrite each other's have file. Holding it, the run may
+// clear the scratch files of an earlier run that ended while it wrote. False
+// when another run holds the folder. A folder where no lock file can be made
+// cannot take a have file either: the run goes on without the lock.
+bool HoldFolder(platform::ExclusiveLock& lock, const DatFiles& files, MessageSink& sink) {
+  std::string name = std::string(files.have) + ".lock";
+  std::string reason;
+  switch (lock.Take(name, &reason)) {
+    case platform::ExclusiveLock::Result::kHeld:
+      platform::RemoveStaleScratch(files.have);
+      platform::RemoveStaleScratch(files.miss);
+      return true;
+    case platform::ExclusiveLock::Result::kTakenByAnother:
+      sink.Print(Stream::kErr, "Err: Another run holds this folder (%s)\n", name.c_str());
+      return false;
+    case platform::ExclusiveLock::Result::kFailed:
+      sink.Print(Stream::kErr, "Wrn: Unable to lock %s: %s\n", name.c_str(), reason.c_str());
+      return true;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +79,11 @@ int main(int argc, char** argv) {
   const DatFiles& files = run.profile->files;
   const bool identifies = (run.flags & (RF_RENAME | RF_INFO)) != 0;
   uint32_t recordCount = 0;
+  platform::ExclusiveLock lock;
+  if (identifies && !HoldFolder(lock, files, console)) {
+    console.Write(Stream::kErr, "\n\nDone.\n");
+    return kExitFolderInUse;
+  }
   if (identifies) {
     recordCount = LoadDat(run.database, files, console);
     if (recordCount == 0) {

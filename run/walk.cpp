@@ -47,7 +47,8 @@ void DirectoryWalker::WalkSubdirectories(const std::string& directory,
   std::vector<platform::DirEntry> entries;
   if (!platform::ListDirectory(directory, &entries)) return;
   for (const auto& entry : entries) {
-    if (entry.name[0] != '.' && entry.is_directory) {
+    // A linked folder is not entered: the walk stays inside the tree.
+    if (entry.name[0] != '.' && entry.kind == platform::FileKind::kDirectory) {
       WalkDirectory(directory + entry.name + platform::kSeparator, perFile,
                     pattern, flags);
     }

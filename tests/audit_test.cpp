@@ -170,22 +170,6 @@ TEST_F(RenameTest, AnExistingTargetIsNeverReplaced) {
   EXPECT_TRUE(FileExists(dir / "Game (Grp).d64")) << "renamed in place";
 }
 
-TEST_F(RenameTest, ANameTheFileSystemRefusesLeavesTheFile) {
-  WriteFile(dir / "tune.prg", kC);
-  RunResult run = RunDewmop({"-cc", "-r"}, dir.path());
-  EXPECT_NE(std::string::npos, run.err.find("Possible name collision: Slash (AC/DC)\n"));
-  EXPECT_TRUE(FileExists(dir / "tune.prg"));
-  EXPECT_EQ(std::string("TestDat 1.0\n\x03\x00", 14), HaveFile())
-      << "the title counts as present all the same";
-}
-
-TEST_F(RenameTest, SubfolderWalkMovesAnOldRenFolderOnToDupes) {
-  MakeD64(dir / "one.d64", {kA, kB});
-  RunDewmop({"-cc", "-r"}, dir.path());
-  RunDewmop({"-cc", "-r", "-s"}, dir.path());
-  EXPECT_TRUE(FileExists(dir / "ren/dupes/Game (Grp).d64"));
-}
-
 TEST_F(RenameTest, DumpOrInfoTakesPrecedenceOverRename) {
   MakeD64(dir / "one.d64", {kA, kB});
   RunResult dump = RunDewmop({"-cc", "-d", "-r"}, dir.path());

@@ -73,8 +73,17 @@ TEST_F(ReadOnlyTest, RenamesFailAndEveryFileStaysWithItsBytes) {
   std::vector<std::string> before = Names(collection);
   RunResult run = RunDewmop({"-cc", "-r"}, collection, true);
   EXPECT_EQ(0, run.exit_code);
-  EXPECT_TRUE(Has(run.err, "Possible name collision: Game\n")) << run.err;
-  EXPECT_TRUE(Has(run.err, "Possible name collision: Other\n"));
+  // Both the move into ren/ and the rename in place fail, each with its reason.
+  const struct {
+    const char *source, *target;
+  } moves[] = {{"game.prg", "ren/Game.prg"}, {"game.prg", "Game.prg"},
+               {"other.prg", "ren/Other.prg"}, {"other.prg", "Other.prg"}};
+  for (const auto& m : moves) {
+    EXPECT_TRUE(Has(run.err, "Err: Unable to move " + collection + "/" + m.source + " to " +
+                                 collection + "/" + m.target + ": Permission denied\n"))
+        << run.err;
+  }
+  EXPECT_FALSE(Has(run.err, "collision"));
   EXPECT_TRUE(Has(run.err, "\n\nDone.\n"));
   EXPECT_EQ(before, Names(collection)) << "no file moved, no folder or file made";
   EXPECT_EQ(game, ReadFile(collection + "/game.prg"));
