@@ -98,6 +98,7 @@ Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
   if (!archive) return Outcome::kUnreadable;
   Outcome outcome = Outcome::kListed;
   while (const ZipEntry* entry = ZipNextEntry(*archive)) {
+    if (!entry->name.empty() && entry->name.back() == '/') continue;  // a folder, no image
     std::string extension = ExtensionOf(entry->name);
     ImageType type = -1;
     if (extension.empty()) {

@@ -20,6 +20,9 @@ TEST(FindImageType, FirstMatchingEntryInTableOrder) {
   EXPECT_EQ(1, FindImageType(kC64Profile, ".d6"));
   EXPECT_EQ(6, FindImageType(kC64Profile, ".G64"));
   EXPECT_EQ(8, FindImageType(kC64Profile, ".zipped"));
+  EXPECT_EQ(9, FindImageType(kC64Profile, ".d7"));
+  EXPECT_EQ(10, FindImageType(kC64Profile, ".D81"));
+  EXPECT_EQ(1, FindImageType(kC64Profile, ".D")) << "the rows after .ZIP move no name";
   EXPECT_EQ(1, FindImageType(kC64Profile, ".")) << "a lone dot matches the first entry";
   EXPECT_EQ(0, FindImageType(kC64Profile, ".txt"));
   EXPECT_EQ(0, FindImageType(kC64Profile, ".????"))

@@ -1,5 +1,5 @@
 // The C64 reader factory over arbitrary bytes, for every image type: the
-// first byte picks the type (-1 to 9), the rest is the image.
+// first byte picks the type (-1 to 11), the rest is the image.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -15,8 +15,8 @@ constexpr uint32_t kKnownErrors = IMGERR_NO_FILES | IMGERR_TOO_BIG |
                                   IMGERR_BAD_LINK | IMGERR_PAST_END |
                                   IMGERR_TRUNCATED | IMGERR_DIR_CORRUPT;
 
-// A D64 reader gathers each file's sectors into its own buffer of
-// image_size bytes; every other reader points into the image.
+// A disk reader (D64, D71, D81) gathers each file's sectors into its own
+// buffer of image_size bytes; every other reader points into the image.
 void CheckFile(const CImage& reader, const uint8_t* file, uint32_t length,
                const uint8_t* image, uint32_t size) {
   if (Within(file, length, image, size)) return;
@@ -29,7 +29,7 @@ void CheckFile(const CImage& reader, const uint8_t* file, uint32_t length,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > (64u << 20)) return 0;
-  ImageType type = static_cast<ImageType>(data[0] % 11) - 1;
+  ImageType type = static_cast<ImageType>(data[0] % 13) - 1;
   uint32_t image_size = static_cast<uint32_t>(size - 1);
   // Exactly as long as the image, so that ASan sees the first byte past it.
   std::unique_ptr<uint8_t[]> image(new uint8_t[image_size]);

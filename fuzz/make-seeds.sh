@@ -24,15 +24,20 @@ for i in $(seq 1 20); do args+=(-f "FILE$i" -w "$work/small.prg"); done
 cc1541 -q -n "MANY" -i "01 2A" "${args[@]}" -g "$work/many.g64" "$work/many.d64" >/dev/null
 cc1541 -q -n "FORTY" -i "02 2A" -4 -f "ONE" -w "$work/small.prg" "$work/forty.d64" >/dev/null \
   || rm -f "$work/forty.d64"
+# A D71 whose big file runs on to side two, and a D81 with a few files.
+filler 200000 "SIDE" > "$work/big.seq"
+cc1541 -q -n "TWO SIDES" -i "03 2A" -f "BIG" -T SEQ -w "$work/big.seq" -f "ONE" \
+  -w "$work/small.prg" "$work/sides.d71" >/dev/null
+cc1541 -q -n "WIDE" -i "04 2A" "${args[@]:0:12}" "$work/wide.d81" >/dev/null
 
 # The first byte picks the image type: byte t + 1 for type t, 0 for -1.
 prefixed() { { printf "\\x$(printf %02x "$1")"; cat "$2"; } > "$3"; }
 c64=$out/c64_factory_fuzz
-for f in "$demo"/*.{d64,prg,p00,tap,t64,crt} "$work"/*.d64; do
+for f in "$demo"/*.{d64,prg,p00,tap,t64,crt} "$work"/*.{d64,d71,d81}; do
   [ -e "$f" ] || continue
   case "${f##*.}" in
     d64) type=1 ;; t64) type=2 ;; prg) type=3 ;; p00) type=4 ;;
-    crt) type=5 ;; tap) type=7 ;;
+    crt) type=5 ;; tap) type=7 ;; d71) type=9 ;; d81) type=10 ;;
   esac
   base=$(basename "$f")
   prefixed $((type + 1)) "$f" "$c64/$base"

@@ -1,7 +1,10 @@
-// CImageD64 over built images with chosen damage, and over images from cc1541.
+// CImageD64 over built images with chosen damage, and over images from cc1541;
+// D71 and D81 images from cc1541, whole and damaged.
 #include "images/d64.h"
 
 #include <gtest/gtest.h>
+
+#include "images/factory.h"
 
 #include <cstring>
 #include <functional>
@@ -215,6 +218,196 @@ TEST(CImageD64, ImagesFromCc1541ListTheFilesWrittenInOrder) {
     Bytes image = ReadFile(dir / "disk.d64");
     ASSERT_EQ(disk.size, image.size());
     ExpectListing(image, disk.files, 0, "", disk.options);
+  }
+}
+
+// The 1571 and 1581 layouts, as the tests below damage their images.
+struct Format {
+  const char* extension;  // tells cc1541 the drive
+  ImageType type;
+  uint8_t last_track;
+  uint8_t last_sector;  // the highest sector number a link may give
+  TrackSector dir;      // the first directory sector
+  uint32_t max_entries;  // directory steps before a walk counts as looping
+  uint32_t (*offset)(TrackSector at);
+};
+
+uint32_t Offset1571(TrackSector at) {
+  uint32_t sectors = at.sector;
+  for (uint32_t track = 1; track < at.track; ++track) {
+    sectors += SectorsOnTrack(track > 35 ? track - 35 : track);
+  }
+  return sectors * 256;
+}
+
+uint32_t Offset1581(TrackSector at) { return ((at.track - 1) * 40u + at.sector) * 256; }
+
+const Format kD71 = {".d71", c64::kD71, 70, 21, {18, 1}, 144, Offset1571};
+const Format kD81 = {".d81", c64::kD81, 80, 40, {40, 3}, 296, Offset1581};
+
+// `files` written by cc1541 as PRG, SEQ and USR in turn, and each file's
+// sector chain as the directory's first sector points to it.
+struct CbmDisk {
+  CbmDisk(const Format& format, const Files& files) : format(format) {
+    TempDir dir;
+    const char* const types[3] = {"PRG", "SEQ", "USR"};
+    std::string command = "cc1541 -q";
+    for (size_t i = 0; i < files.size(); ++i) {
+      std::string name = dir / ("f" + std::to_string(i));
+      WriteFile(name, files[i]);
+      command += " -f F" + std::to_string(i) + " -T " + types[i % 3] + " -w " + name;
+    }
+    std::string path = dir / (std::string("disk") + format.extension);
+    EXPECT_EQ(0, Shell(command + " " + path + " >/dev/null"));
+    image = ReadFile(path);
+    for (size_t i = 0; i < files.size() && i < 8; ++i) {
+      std::vector<TrackSector> chain;
+      for (TrackSector at{entry(i)[3], entry(i)[4]}; at.track != 0 && chain.size() < 4000;
+           at = {sector(at)[0], sector(at)[1]}) {
+        chain.push_back(at);
+      }
+      chains.push_back(chain);
+    }
+  }
+  uint8_t* sector(TrackSector at) { return &image[format.offset(at)]; }
+  uint8_t* entry(size_t index) { return sector(format.dir) + 32 * index; }
+  void Link(TrackSector from, TrackSector to) {
+    sector(from)[0] = to.track;
+    sector(from)[1] = to.sector;
+  }
+  Bytes SectorData(const std::vector<TrackSector>& sectors) {
+    Bytes data;
+    for (TrackSector at : sectors) data.insert(data.end(), sector(at) + 2, sector(at) + 256);
+    return data;
+  }
+
+  const Format& format;
+  Bytes image;
+  std::vector<std::vector<TrackSector>> chains;
+};
+
+void ExpectDiskListing(CbmDisk& disk, const Files& files, uint32_t flags, const std::string& err,
+                       const std::string& what) {
+  MessageLog log;
+  std::unique_ptr<CImage> reader = CreateImageC64(disk.format.type, disk.image.data(),
+                                                  static_cast<uint32_t>(disk.image.size()), log);
+  ASSERT_NE(nullptr, reader) << what;
+  EXPECT_EQ(files, ListFiles(*reader)) << what;
+  EXPECT_EQ(flags, reader->error_flags) << what;
+  EXPECT_EQ(err, log.Text(Stream::kErr)) << what;
+}
+
+bool HaveCc1541() { return Shell("command -v cc1541 >/dev/null") == 0; }
+
+// A D71's first file fills side one and runs on to side two, where the
+// others follow; a D81 holds more files than a 1541 directory can, and its
+// first file passes through 18/0 and 18/1, which are no BAM there.
+TEST(CImageD71AndD81, ImagesFromCc1541ListTheFilesWrittenInOrder) {
+  if (!HaveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
+  Files d71 = {Pattern(200000, 1), Pattern(3000, 2), Pattern(254, 3), Pattern(9000, 4)};
+  Files d81 = {Pattern(500000, 5)};
+  for (uint32_t i = 1; i < 200; ++i) d81.push_back(Pattern(2 + i * 13, static_cast<uint8_t>(i)));
+  for (const auto& [format, files] : {std::pair{&kD71, d71}, std::pair{&kD81, d81}}) {
+    CbmDisk disk(*format, files);
+    ExpectDiskListing(disk, files, 0, "", format->extension);
+  }
+}
+
+struct DiskCase {
+  const char* what;
+  const Format* only;  // nullptr: both layouts
+  // Damages the disk of kDamageFiles; returns the files it then lists.
+  std::function<Files(CbmDisk&, const Files&)> damage;
+  uint32_t flags;
+  std::string err;
+};
+
+const Files kDamageFiles = {Pattern(300, 1), Pattern(600, 2), Pattern(300, 3)};
+
+// The second file's second sector links to the reserved sector `at`, from
+// which `path` leads to a last sector of 254 bytes. Measuring stops at the
+// link; reading follows it like any other.
+Files LinkIntoReserved(CbmDisk& d, const Files& f, TrackSector at, std::vector<TrackSector> path) {
+  d.Link(path.back(), {0, 0xFF});
+  d.Link(d.chains[1][1], at);
+  path.insert(path.begin(), {d.chains[1][0], d.chains[1][1]});
+  return {f[0], d.SectorData(path), f[2]};
+}
+
+const DiskCase kDiskCases[] = {
+    {"link past the last track", nullptr, [](CbmDisk& d, const Files& f) {
+       d.Link(d.chains[1][1], {static_cast<uint8_t>(d.format.last_track + 1), 0});
+       return Files{f[0]};
+     }, IMGERR_BAD_LINK | IMGERR_TRUNCATED, kTruncated},
+    {"link past the end of the image", nullptr, [](CbmDisk& d, const Files& f) {
+       d.Link(d.chains[1][1], {d.format.last_track, d.format.last_sector});
+       return Files{f[0]};
+     }, IMGERR_PAST_END | IMGERR_TRUNCATED, kTruncated},
+    {"a high sector number runs on into the following track", nullptr,
+     [](CbmDisk& d, const Files& f) {
+       TrackSector far = {static_cast<uint8_t>(d.format.last_track - 2), d.format.last_sector};
+       uint32_t to = d.format.offset({far.track, 0}) + 256u * far.sector;
+       std::memcpy(&d.image[to], d.sector(d.chains[0][1]), 256);
+       d.Link(d.chains[0][0], far);
+       return f;
+     }, 0, ""},
+    {"file chain loops", nullptr, [](CbmDisk& d, const Files& f) {
+       d.Link(d.chains[1][2], d.chains[1][0]);
+       return Files{f[0]};
+     }, IMGERR_TOO_BIG, kTooBig},
+    {"directory sector links to itself", nullptr, [](CbmDisk& d, const Files& f) {
+       d.Link(d.format.dir, d.format.dir);
+       Files files;
+       for (uint32_t round = 0; round < d.format.max_entries / 8; ++round) {
+         files.insert(files.end(), f.begin(), f.end());
+       }
+       files.push_back(f[0]);
+       return files;
+     }, IMGERR_DIR_CORRUPT, "Directory is corrupt, aborting.\n"},
+    {"too short for the directory", nullptr, [](CbmDisk& d, const Files&) {
+       d.image.resize(d.format.offset(d.format.dir) + 255);
+       return Files{};
+     }, IMGERR_NO_FILES | IMGERR_PAST_END, ""},
+    {"link to side two's BAM", &kD71, [](CbmDisk& d, const Files& f) {
+       return LinkIntoReserved(d, f, {53, 0}, {{53, 0}});
+     }, IMGERR_BAD_LINK, "\nErr: File links to BAM\n"},
+    {"link to the header", &kD81, [](CbmDisk& d, const Files& f) {
+       return LinkIntoReserved(d, f, {40, 0}, {{40, 0}, {40, 3}});
+     }, IMGERR_BAD_LINK, "\nErr: File links to BAM\n"},
+    {"link to the first directory sector", &kD81, [](CbmDisk& d, const Files& f) {
+       return LinkIntoReserved(d, f, {40, 3}, {{40, 3}});
+     }, IMGERR_BAD_LINK, "\nErr: File links to DIR\n"},
+    {"no file begins in side two's BAM", &kD71, [](CbmDisk& d, const Files& f) {
+       d.entry(1)[3] = 53;
+       d.entry(1)[4] = 0;
+       return Files{f[0], f[2]};
+     }, 0, ""},
+    {"no file begins in the BAM", &kD81, [](CbmDisk& d, const Files& f) {
+       d.entry(1)[3] = 40;
+       d.entry(1)[4] = 2;
+       return Files{f[0], f[2]};
+     }, 0, ""},
+    // Only a 1541 image comes out of the G64 conversion and its 0x4B 0x01 fill.
+    {"a first sector linking to 75/1", &kD81, [](CbmDisk& d, const Files& f) {
+       std::memcpy(d.sector({75, 1}), d.sector(d.chains[1][1]), 256);
+       d.Link(d.chains[1][0], {75, 1});
+       return f;
+     }, 0, ""},
+    {"a partition is no file", &kD81, [](CbmDisk& d, const Files& f) {
+       d.entry(1)[2] = 0x85;
+       return Files{f[0], f[2]};
+     }, 0, ""},
+};
+
+TEST(CImageD71AndD81, DamagedImagesFromCc1541) {
+  if (!HaveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
+  for (const Format* format : {&kD71, &kD81}) {
+    for (const DiskCase& c : kDiskCases) {
+      if (c.only != nullptr && c.only != format) continue;
+      CbmDisk disk(*format, kDamageFiles);
+      Files files = c.damage(disk, kDamageFiles);
+      ExpectDiskListing(disk, files, c.flags, c.err, format->extension + std::string(": ") + c.what);
+    }
   }
 }
 

@@ -13,20 +13,29 @@
 #include "images/t64.h"
 
 const char* const kC64Extensions[] = {
-    "????", ".D64", ".T64", ".PRG", ".P00", ".CRT", ".G64", ".TAP", ".ZIP", ""};
+    "????", ".D64", ".T64", ".PRG", ".P00", ".CRT", ".G64", ".TAP", ".ZIP",
+    ".D71", ".D81", ""};
 const char* const kAmigaExtensions[] = {"????", ".ADF", ".ADZ", ".ZIP", ""};
 
 // Track 18, sector 0 (the BAM) of a D64 image, which links to track 18,
 // sector 1.
 static constexpr uint32_t kBamOffset = 91392;
 static constexpr uint32_t kMinD64Size = 91802;
+// Track 40, sector 0 (the header) of a D81 image, which links to the first
+// directory sector, track 40, sector 3; and the two sizes of a D81 image,
+// without and with its error bytes.
+static constexpr uint32_t kD81HeaderOffset = 399360;
+static constexpr uint32_t kD81Size = 819200;
+static constexpr uint32_t kD81SizeWithErrors = 822400;
 
 static bool BeginsWith(const uint8_t* image, uint32_t size, const char* magic) {
   size_t length = std::strlen(magic);
   return size >= length && std::memcmp(image, magic, length) == 0;
 }
 
-// The longer "C64..." magics go before the plain "C64" of a T64.
+// The longer "C64..." magics go before the plain "C64" of a T64. The D81
+// test comes last, so that no image changes the type it always had. A D71
+// is taken for a D64: its first side is a 1541 disk, BAM link and all.
 ImageType IdentifyImageC64(const uint8_t* image, uint32_t size) {
   if (size >= 2 && image[0] == 0x01 && image[1] == 0x08) return c64::kPrg;
   if (BeginsWith(image, size, "C64 CARTRIDGE")) return c64::kCrt;
@@ -36,13 +45,18 @@ ImageType IdentifyImageC64(const uint8_t* image, uint32_t size) {
   if (size >= kMinD64Size && image[kBamOffset] == 18 && image[kBamOffset + 1] == 1) {
     return c64::kD64;
   }
+  if ((size == kD81Size || size == kD81SizeWithErrors) && image[kD81HeaderOffset] == 40 &&
+      image[kD81HeaderOffset + 1] == 3) {
+    return c64::kD81;
+  }
   return 0;
 }
 
-// A D64 reader without its file buffer would list nothing, so none is made.
-static std::unique_ptr<CImage> NewD64Reader(uint8_t* image, uint32_t size,
-                                            MessageSink& sink) {
-  std::unique_ptr<CImageD64> reader(new (std::nothrow) CImageD64(image, size, sink));
+// A disk reader without its file buffer would list nothing, so none is made.
+template <typename Reader>
+static std::unique_ptr<CImage> NewDiskReader(uint8_t* image, uint32_t size,
+                                             MessageSink& sink) {
+  std::unique_ptr<Reader> reader(new (std::nothrow) Reader(image, size, sink));
   if (!reader || !reader->has_file_buffer()) return nullptr;
   return reader;
 }
@@ -56,7 +70,7 @@ static std::unique_ptr<CImage> NewG64Reader(uint8_t* image, uint32_t size,
   const uint32_t converted = ConvertG64ToD64(image, size, scratch.get(), size);
   if (converted == 0) return nullptr;
   std::memcpy(image, scratch.get(), converted);
-  return NewD64Reader(image, converted, sink);
+  return NewDiskReader<CImageD64>(image, converted, sink);
 }
 
 template <typename Reader>
@@ -69,7 +83,11 @@ std::unique_ptr<CImage> CreateImageC64(ImageType type, uint8_t* image, uint32_t 
   if (type < 0) type = IdentifyImageC64(image, size);
   switch (type) {
     case c64::kD64:
-      return NewD64Reader(image, size, sink);
+      return NewDiskReader<CImageD64>(image, size, sink);
+    case c64::kD71:
+      return NewDiskReader<CImageD71>(image, size, sink);
+    case c64::kD81:
+      return NewDiskReader<CImageD81>(image, size, sink);
     case c64::kT64:
       return std::unique_ptr<CImage>(new (std::nothrow) CImageT64(image, size, sink));
     case c64::kPrg:

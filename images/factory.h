@@ -11,7 +11,7 @@
 // The C64 profile's image types, positions in kC64Extensions.
 namespace c64 {
 constexpr ImageType kD64 = 1, kT64 = 2, kPrg = 3, kP00 = 4, kCrt = 5, kG64 = 6,
-                    kTap = 7, kZip = 8;
+                    kTap = 7, kZip = 8, kD71 = 9, kD81 = 10;
 }
 
 // The Amiga profile's image types, positions in kAmigaExtensions.
@@ -30,8 +30,8 @@ extern const char* const kAmigaExtensions[];
 using ImageFactory = std::unique_ptr<CImage> (*)(ImageType type, uint8_t* image,
                                                  uint32_t size, MessageSink& sink);
 
-// c64::kD64, kT64, kPrg, kP00, kCrt or kTap by the image's first bytes and
-// size, or 0.
+// c64::kD64, kT64, kPrg, kP00, kCrt, kTap or kD81 by the image's first bytes
+// and size, or 0.
 ImageType IdentifyImageC64(const uint8_t* image, uint32_t size);
 
 std::unique_ptr<CImage> CreateImageC64(ImageType type, uint8_t* image,

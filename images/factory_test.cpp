@@ -42,13 +42,28 @@ TEST(IdentifyImageC64, MagicsInOrder) {
   EXPECT_EQ(0, IdentifyImageC64(image.data(), 174848));
 }
 
+// A D81 is known by its size and its header's link to 40/3, after every
+// older test; a D71 passes the D64 test first, as it always has.
+TEST(IdentifyImageC64, DisksOfTheOtherDrives) {
+  Bytes d81(822400);
+  d81[399360] = 40;
+  d81[399361] = 3;
+  for (uint32_t size : {819200u, 822400u}) EXPECT_EQ(10, IdentifyImageC64(d81.data(), size));
+  EXPECT_EQ(0, IdentifyImageC64(d81.data(), 819201));
+  d81[91392] = 18;
+  d81[91393] = 1;
+  EXPECT_EQ(1, IdentifyImageC64(d81.data(), 819200));
+  Bytes d71 = D64Builder(349696).bytes;
+  EXPECT_EQ(1, IdentifyImageC64(d71.data(), 349696));
+}
+
 // Content is consulted only when the type is negative; types outside the
 // table, and the archive type, have no reader.
 TEST(CreateImageC64, NoReaderOutsideTheTable) {
   NullSink quiet;
   Bytes image = D64Builder().bytes;
   uint8_t* data = image.data();
-  for (ImageType none : {0, 8, 9}) EXPECT_EQ(nullptr, CreateImageC64(none, data, 174848, quiet));
+  for (ImageType none : {0, 8, 11}) EXPECT_EQ(nullptr, CreateImageC64(none, data, 174848, quiet));
   EXPECT_NE(nullptr, CreateImageC64(-1, data, 174848, quiet));
   EXPECT_EQ(nullptr, CreateImageC64(-1, data, 1000, quiet));
 }

@@ -96,7 +96,7 @@ TEST(NextPattern, WalksTheTableTwiceAlike) {
   RunState run;
   ASSERT_EQ(1, SelectProfile(run, "c"));
   std::vector<std::string> c64 = {"*.D64", "*.T64", "*.PRG", "*.P00",
-                                  "*.CRT", "*.G64", "*.TAP", "*.ZIP"};
+                                  "*.CRT", "*.G64", "*.TAP", "*.ZIP", "*.D71", "*.D81"};
   EXPECT_EQ(c64, AllPatterns(run));
   EXPECT_EQ(c64, AllPatterns(run));
   ASSERT_EQ(1, SelectProfile(run, "amiga"));

@@ -38,7 +38,7 @@ TEST_F(CancelTest, KeyPressStopsAfterTheCurrentFileAndRestoresTheTerminal) {
   RunResult result = run.Finish();
   EXPECT_EQ(0, result.exit_code);
   std::string later_walks;
-  for (int i = 0; i < 7; ++i) later_walks += Dir();
+  for (int i = 0; i < 9; ++i) later_walks += Dir();
   std::string pipe = dir / "wait.d64";
   EXPECT_NE(std::string::npos,
             result.err.find(Dir() + "\nErr: Unable to open file " + pipe + "\n.\nEmpty: " +

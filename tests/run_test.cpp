@@ -35,7 +35,7 @@ TEST(Run, DumpModeInAnEmptyFolder) {
   EXPECT_EQ(0, run.exit_code);
   EXPECT_TRUE(IsMadeUpVersion(run.out, "C64")) << run.out;
   std::string expected = "Dewmop v1.3g (Release): Dump mode\nWarning- contents under pressure!\n\n";
-  for (int i = 0; i < 8; ++i) expected += "Dir: " + dir.path() + "/\n";
+  for (int i = 0; i < 10; ++i) expected += "Dir: " + dir.path() + "/\n";
   expected += "\n\nDone.\n";
   EXPECT_EQ(expected, run.err);
 }
