@@ -21,6 +21,10 @@ const char* const kAmigaExtensions[] = {"????", ".ADF", ".ADZ", ".ZIP", ""};
 // sector 1.
 static constexpr uint32_t kBamOffset = 91392;
 static constexpr uint32_t kMinD64Size = 91802;
+// The two sizes of a D71 image, without and with its error bytes. Its first
+// side is laid out as a D64, BAM link and all.
+static constexpr uint32_t kD71Size = 349696;
+static constexpr uint32_t kD71SizeWithErrors = 351062;
 // Track 40, sector 0 (the header) of a D81 image, which links to the first
 // directory sector, track 40, sector 3; and the two sizes of a D81 image,
 // without and with its error bytes.
@@ -33,9 +37,11 @@ static bool BeginsWith(const uint8_t* image, uint32_t size, const char* magic) {
   return size >= length && std::memcmp(image, magic, length) == 0;
 }
 
-// The longer "C64..." magics go before the plain "C64" of a T64. The D81
-// test comes last, so that no image changes the type it always had. A D71
-// is taken for a D64: its first side is a 1541 disk, BAM link and all.
+// The longer "C64..." magics go before the plain "C64" of a T64. A D71 is
+// told from a D64 by its exact size alone, so that test goes first; a D64
+// lists the first side of a D71 alike, and only a file that runs on to the
+// second side lists differently. The D81 test comes last, so that no other
+// image changes the type it always had.
 ImageType IdentifyImageC64(const uint8_t* image, uint32_t size) {
   if (size >= 2 && image[0] == 0x01 && image[1] == 0x08) return c64::kPrg;
   if (BeginsWith(image, size, "C64 CARTRIDGE")) return c64::kCrt;
@@ -43,7 +49,7 @@ ImageType IdentifyImageC64(const uint8_t* image, uint32_t size) {
   if (BeginsWith(image, size, "C64-TAPE-RAW")) return c64::kTap;
   if (BeginsWith(image, size, "C64")) return c64::kT64;
   if (size >= kMinD64Size && image[kBamOffset] == 18 && image[kBamOffset + 1] == 1) {
-    return c64::kD64;
+    return size == kD71Size || size == kD71SizeWithErrors ? c64::kD71 : c64::kD64;
   }
   if ((size == kD81Size || size == kD81SizeWithErrors) && image[kD81HeaderOffset] == 40 &&
       image[kD81HeaderOffset + 1] == 3) {

@@ -43,7 +43,7 @@ TEST(IdentifyImageC64, MagicsInOrder) {
 }
 
 // A D81 is known by its size and its header's link to 40/3, after every
-// older test; a D71 passes the D64 test first, as it always has.
+// older test; a D71 is a D64 of one of its two exact sizes.
 TEST(IdentifyImageC64, DisksOfTheOtherDrives) {
   Bytes d81(822400);
   d81[399360] = 40;
@@ -53,8 +53,9 @@ TEST(IdentifyImageC64, DisksOfTheOtherDrives) {
   d81[91392] = 18;
   d81[91393] = 1;
   EXPECT_EQ(1, IdentifyImageC64(d81.data(), 819200));
-  Bytes d71 = D64Builder(349696).bytes;
-  EXPECT_EQ(1, IdentifyImageC64(d71.data(), 349696));
+  Bytes d71 = D64Builder(351063).bytes;
+  for (uint32_t size : {349696u, 351062u}) EXPECT_EQ(9, IdentifyImageC64(d71.data(), size));
+  for (uint32_t size : {349695u, 349697u, 351063u}) EXPECT_EQ(1, IdentifyImageC64(d71.data(), size));
 }
 
 // Content is consulted only when the type is negative; types outside the
