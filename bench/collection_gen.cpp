@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "testkit/image_writer.h"
+#include "testkit/random.h"
 #include "util/file.h"
 
 namespace {

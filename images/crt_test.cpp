@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "testkit/image_writer.h"
+#include "testkit/random.h"
 #include "tests/fixtures/listing.h"
 
 namespace {

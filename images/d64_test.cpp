@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "testkit/disk_writer.h"
+#include "testkit/random.h"
 #include "tests/fixtures/listing.h"
 #include "tests/fixtures/process.h"
 

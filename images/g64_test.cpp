@@ -11,6 +11,7 @@
 
 #include "images/factory.h"
 #include "testkit/disk_writer.h"
+#include "testkit/random.h"
 #include "tests/fixtures/listing.h"
 #include "tests/fixtures/process.h"
 

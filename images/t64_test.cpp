@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "testkit/image_writer.h"
+#include "testkit/random.h"
 #include "tests/fixtures/listing.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "testkit/random.h"
+#include "testkit/bytes.h"
 
 struct TrackSector {
   uint8_t track;

@@ -3,45 +3,15 @@
 
 #include <algorithm>
 
-namespace {
-
-void PutLe16(Bytes& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutLe32(Bytes& out, uint32_t value) {
-  PutLe16(out, value & 0xFFFF);
-  PutLe16(out, value >> 16);
-}
-
-void PutBe16(Bytes& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value));
-}
-
-void PutBe32(Bytes& out, uint32_t value) {
-  PutBe16(out, value >> 16);
-  PutBe16(out, value & 0xFFFF);
-}
-
-// `text` cut or padded with `pad` to `width` bytes.
-void PutText(Bytes& out, const std::string& text, size_t width, char pad) {
-  for (size_t i = 0; i < width; ++i) out.push_back(i < text.size() ? text[i] : pad);
-}
-
-}  // namespace
-
-// The line link points at the line's own end byte rather than past it, as in
-// the demo collection's programs since their first release; LOAD relinks the
-// lines, so BASIC never reads it.
+// The line link points at the line's own end byte, not past it, as it always
+// has in the demo collection; LOAD relinks the lines, so BASIC never follows it.
 Bytes BuildBasic(const std::string& text) {
   Bytes out;
-  PutLe16(out, 0x0801);
-  PutLe16(out, 0x0801 + static_cast<uint32_t>(text.size()) + 7);
-  PutLe16(out, 10);
+  PutLe(out, 0x0801, 2);
+  PutLe(out, 0x0801 + static_cast<uint32_t>(text.size()) + 7, 2);
+  PutLe(out, 10, 2);
   out.push_back(0x99);  // PRINT
-  PutText(out, '"' + text + '"', text.size() + 2, ' ');
+  PutText(out, '"' + text + '"', text.size() + 2);
   out.insert(out.end(), 3, 0);  // the line's end, then the program's
   return out;
 }
@@ -57,7 +27,7 @@ Bytes BuildP00(const std::string& name, const Bytes& file) {
 Bytes BuildTap(const Bytes& pulses) {
   Bytes out;
   PutText(out, "C64-TAPE-RAW\x01", 16, '\0');
-  PutLe32(out, static_cast<uint32_t>(pulses.size()));
+  PutLe(out, static_cast<uint32_t>(pulses.size()), 4);
   out.insert(out.end(), pulses.begin(), pulses.end());
   return out;
 }
@@ -66,12 +36,12 @@ Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries,
                         const std::string& title) {
   Bytes out;
   PutText(out, "C64S tape image file", 32, '\0');
-  PutLe16(out, 0x0100);
-  PutLe16(out, count);
-  PutLe16(out, static_cast<uint32_t>(
-                   std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.offset != 0; })));
-  PutLe16(out, 0);
-  PutText(out, title, 24, ' ');
+  PutLe(out, 0x0100, 2);
+  PutLe(out, count, 2);
+  PutLe(out, static_cast<uint32_t>(std::count_if(entries.begin(), entries.end(),
+                                                 [](auto& e) { return e.offset != 0; })), 2);
+  PutLe(out, 0, 2);
+  PutText(out, title, 24);
   for (const T64Entry& e : entries) {
     if (e.offset == 0) {
       out.insert(out.end(), 32, 0);
@@ -79,12 +49,12 @@ Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries,
     }
     out.push_back(1);     // a normal tape file
     out.push_back(0x82);  // PRG
-    PutLe16(out, e.load);
-    PutLe16(out, e.end);
-    PutLe16(out, 0);
-    PutLe32(out, e.offset);
-    PutLe32(out, 0);
-    PutText(out, e.name, 16, ' ');
+    PutLe(out, e.load, 2);
+    PutLe(out, e.end, 2);
+    PutLe(out, 0, 2);
+    PutLe(out, e.offset, 4);
+    PutLe(out, 0, 4);
+    PutText(out, e.name, 16);
   }
   if (count > entries.size()) out.insert(out.end(), 32 * (count - entries.size()), 0);
   return out;
@@ -109,22 +79,22 @@ Bytes BuildT64(const std::string& title, const std::vector<Program>& programs) {
 Bytes BuildCrt(const std::vector<Bytes>& roms, const std::string& name) {
   const bool banked = roms.size() > 2;
   Bytes out;
-  PutText(out, "C64 CARTRIDGE", 16, ' ');
-  PutBe32(out, 0x40);    // header length
-  PutBe16(out, 0x0100);  // version 1.0
-  PutBe16(out, banked ? 19 : 0);
+  PutText(out, "C64 CARTRIDGE", 16);
+  PutBe(out, 0x40, 4);    // header length
+  PutBe(out, 0x0100, 2);  // version 1.0
+  PutBe(out, banked ? 19 : 0, 2);
   out.push_back(0);  // EXROM
   out.push_back(banked ? 1 : 0);
   out.insert(out.end(), 6, 0);
   PutText(out, name, 32, '\0');
   for (size_t bank = 0; bank < roms.size(); ++bank) {
     const Bytes& rom = roms[bank];
-    PutText(out, "CHIP", 4, ' ');
-    PutBe32(out, 16 + static_cast<uint32_t>(rom.size()));
-    PutBe16(out, 0);  // ROM
-    PutBe16(out, static_cast<uint32_t>(bank));
-    PutBe16(out, 0x8000);
-    PutBe16(out, static_cast<uint32_t>(rom.size()));
+    PutText(out, "CHIP", 4);
+    PutBe(out, 16 + static_cast<uint32_t>(rom.size()), 4);
+    PutBe(out, 0, 2);  // ROM
+    PutBe(out, static_cast<uint32_t>(bank), 2);
+    PutBe(out, 0x8000, 2);
+    PutBe(out, static_cast<uint32_t>(rom.size()), 2);
     out.insert(out.end(), rom.begin(), rom.end());
   }
   return out;

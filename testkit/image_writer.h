@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "testkit/random.h"
+#include "testkit/bytes.h"
 
 // A BASIC program at $0801: 10 PRINT "<text>".
 Bytes BuildBasic(const std::string& text);

@@ -2,9 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-using Bytes = std::vector<uint8_t>;
+#include "testkit/bytes.h"
 
 // splitmix64: small, fast, and the same on every platform, so a seed names
 // the same bytes everywhere.
