@@ -1,17 +1,13 @@
 #!/usr/bin/env bash
 # Builds the demo collection from the project's own homebrew content: a few
 # images of every C64 type, some zipped, one damaged, one duplicate.
-# Usage: make-collection.sh FOLDER
-# (environment: MAKE_IMAGES, the make-images binary; built in build/ if unset)
+# Usage: make-collection.sh FOLDER   (builds make-images in build/)
 set -euo pipefail
 out=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ -z "${MAKE_IMAGES:-}" ]; then
-  cmake -S "$root" -B "$root/build" >/dev/null
-  cmake --build "$root/build" --target make-images >/dev/null
-  MAKE_IMAGES=$root/build/testkit/make-images
-fi
-images() { "$MAKE_IMAGES" "$@"; }
+cmake -S "$root" -B "$root/build" >/dev/null
+cmake --build "$root/build" --target make-images >/dev/null
+images() { "$root/build/testkit/make-images" "$@"; }
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

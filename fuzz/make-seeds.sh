@@ -2,26 +2,21 @@
 # Builds the seed corpus of every fuzz target from real tools (cc1541, zip,
 # gzip), make-images and the demo collection: one folder per target under OUT.
 # Usage: make-seeds.sh OUT
-# (environment: MAKE_IMAGES, the make-images binary; built in build/ if unset)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out=$1
-if [ -z "${MAKE_IMAGES:-}" ]; then
-  cmake -S "$root" -B "$root/build" >/dev/null
-  cmake --build "$root/build" --target make-images >/dev/null
-  export MAKE_IMAGES=$root/build/testkit/make-images
-fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
 mkdir -p "$out"/{c64_factory_fuzz,g64_fuzz,amiga_fuzz,zip_fuzz,dat_fuzz,options_fuzz}
 
-bash "$root/demo/make-collection.sh" "$work/demo" >/dev/null
+bash "$root/demo/make-collection.sh" "$work/demo" >/dev/null  # builds make-images
 demo=$work/demo
+images=$root/build/testkit/make-images
 
 # More images from cc1541: an empty disk, twenty files, a 40-track disk
 # and G64 forms of them.
-{ printf '\x01\x08'; "$MAKE_IMAGES" text 700 "DATA"; } > "$work/small.prg"
+{ printf '\x01\x08'; "$images" text 700 "DATA"; } > "$work/small.prg"
 cc1541 -q -n "EMPTY" -i "00 2A" "$work/empty.d64" >/dev/null
 args=()
 for i in $(seq 1 20); do args+=(-f "FILE$i" -w "$work/small.prg"); done
@@ -55,7 +50,7 @@ done
 
 # Amiga: a small disk plain (ADF, type 1) and gzipped (ADZ, type 2), and
 # gzip members for the inflater.
-{ printf 'DOS\0'; "$MAKE_IMAGES" text 8188 "AMIGA BLOCK "; } > "$work/disk.adf"
+{ printf 'DOS\0'; "$images" text 8188 "AMIGA BLOCK "; } > "$work/disk.adf"
 gzip -9 -c "$work/disk.adf" > "$work/disk.adz"
 gzip -1 -c "$demo/hello.prg" > "$work/hello.gz"
 printf '' | gzip -c > "$work/empty.gz"

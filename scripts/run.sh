@@ -6,6 +6,6 @@ bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build" >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target dewmop make-images >/dev/null
 if [ $# -eq 0 ]; then
-  MAKE_IMAGES=$root/build/testkit/make-images exec bash "$root/demo/run-demo.sh" "$root/build/dewmop"
+  exec bash "$root/demo/run-demo.sh" "$root/build/dewmop"
 fi
 exec "$root/build/dewmop" "$@"

@@ -1,49 +1,29 @@
 // make-images: the sample images of the demo collection and the fuzz seeds,
-// from the writers the tests use. Each writes its image to standard output,
-// except cut, which damages a disk in place. In TEXT, NAME and TITLE, "\0"
-// stands for a zero byte, which an argument cannot hold.
-//
-//   make-images text LENGTH TEXT         TEXT repeated to LENGTH bytes
-//   make-images basic TEXT               10 PRINT "TEXT" at $0801
-//   make-images p00 NAME FILE            FILE behind a P00 header naming it
-//   make-images tap FILE                 a TAP image of the pulses in FILE
-//   make-images t64 TITLE NAME FILE ...  a T64 tape of the programs in FILEs
-//   make-images crt NAME FILE ...        a cartridge of one bank per FILE
-//   make-images cut D64 TRACK            the first file's first sector of the
-//                                        disk links on to sector 0 of TRACK
-#include <cstdint>
+// from the writers the tests use (the commands are in Usage). Each writes its
+// image to standard output, except cut, which damages a disk in place.
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "testkit/disk_writer.h"
 #include "testkit/image_writer.h"
-#include "util/file.h"
 
 namespace {
 
-bool Load(const char* path, Bytes* bytes) {
-  FileOwner file(fopen(path, "rb"));
-  if (!file) return false;
-  uint8_t buffer[65536];
-  while (size_t n = fread(buffer, 1, sizeof buffer, file.get())) bytes->insert(bytes->end(), buffer, buffer + n);
-  return !ferror(file.get());
+bool Load(const std::string& path, Bytes* bytes) {
+  std::ifstream file(path, std::ios::binary);
+  bytes->assign(std::istreambuf_iterator<char>(file), {});
+  if (file.is_open() && !file.bad()) return true;
+  fprintf(stderr, "make-images: cannot read %s\n", path.c_str());
+  return false;
 }
 
-bool Put(FILE* file, const Bytes& bytes) {
-  return fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && fflush(file) == 0;
-}
-
-Bytes RepeatedText(uint32_t length, const std::string& text) {
-  Bytes out(length);
-  for (uint32_t i = 0; i < length && !text.empty(); ++i) out[i] = text[i % text.size()];
-  return out;
-}
-
-std::string WithZeroBytes(std::string text) {
-  for (size_t at; (at = text.find("\\0")) != std::string::npos;) text.replace(at, 2, 1, '\0');
-  return text;
+bool Save(std::ostream& out, const Bytes& bytes) {
+  return static_cast<bool>(out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()).flush());
 }
 
 // A whole decimal number.
@@ -54,22 +34,28 @@ bool Number(const std::string& text, uint32_t* value) {
   return !text.empty() && *end == '\0' && number <= UINT32_MAX;
 }
 
-bool Cut(const char* path, uint8_t track) {
+bool Cut(const std::string& path, uint8_t track) {
   Bytes d64;
-  if (!Load(path, &d64)) return false;
   const uint32_t entry = SectorIndex(18, 1) * 256 + 2;
-  if (d64.size() < entry + 3) return false;
+  if (!Load(path, &d64) || d64.size() < entry + 3) return false;
   const uint32_t first = SectorIndex(d64[entry + 1], d64[entry + 2]) * 256;
   if (d64.size() < first + 2) return false;
   d64[first] = track;
   d64[first + 1] = 0;
-  FileOwner file(fopen(path, "wb"));
-  return file && Put(file.get(), d64) && fclose(file.release()) == 0;
+  std::ofstream out(path, std::ios::binary);
+  return Save(out, d64);
 }
 
 int Usage() {
-  fputs("usage: make-images text LENGTH TEXT | basic TEXT | p00 NAME FILE | tap FILE |\n"
-        "       t64 TITLE NAME FILE ... | crt NAME FILE ... | cut D64 TRACK\n", stderr);
+  fputs("usage: make-images text LENGTH TEXT       TEXT repeated to LENGTH bytes\n"
+        "       make-images basic TEXT             10 PRINT \"TEXT\" at $0801\n"
+        "       make-images p00 NAME FILE          FILE behind a P00 header naming it\n"
+        "       make-images tap FILE               a TAP image of the pulses in FILE\n"
+        "       make-images t64 TITLE NAME FILE... a T64 tape of the programs in FILEs\n"
+        "       make-images crt NAME FILE...       a cartridge of one bank per FILE\n"
+        "       make-images cut D64 TRACK          the disk's first file links from its\n"
+        "                                          first sector to sector 0 of TRACK\n"
+        "In TEXT, NAME and TITLE, \\0 stands for a zero byte.\n", stderr);
   return 2;
 }
 
@@ -84,17 +70,15 @@ int main(int argc, char** argv) {
   const size_t step = kind == "t64" ? 2 : 1;
   std::vector<Bytes> files;
   for (size_t i = first; i < count; i += step) {
-    files.emplace_back();
-    if (!Load(args[i].c_str(), &files.back())) {
-      fprintf(stderr, "make-images: cannot read %s\n", args[i].c_str());
-      return 1;
-    }
+    if (!Load(args[i], &files.emplace_back())) return 1;
   }
-  for (std::string& arg : args) arg = WithZeroBytes(arg);  // the files are read
+  for (std::string& arg : args) {  // the files are read
+    for (size_t at; (at = arg.find("\\0")) != std::string::npos;) arg.replace(at, 2, 1, '\0');
+  }
   uint32_t number = 0;
   Bytes image;
-  if (kind == "text" && count == 3 && Number(args[1], &number)) {
-    image = RepeatedText(number, args[2]);
+  if (kind == "text" && count == 3 && Number(args[1], &number) && !args[2].empty()) {
+    for (uint32_t i = 0; i < number; ++i) image.push_back(args[2][i % args[2].size()]);
   } else if (kind == "basic" && count == 2) {
     image = BuildBasic(args[1]);
   } else if (kind == "p00" && count == 3) {
@@ -117,5 +101,5 @@ int main(int argc, char** argv) {
   } else {
     return Usage();
   }
-  return Put(stdout, image) ? 0 : 1;
+  return Save(std::cout, image) ? 0 : 1;
 }
