@@ -1,5 +1,5 @@
-// Writers of C64 program, tape and cartridge images: BASIC programs, P00,
-// TAP, T64 and CRT, with every field a reader looks at open to the caller.
+// Writers of C64 programs and of tape and cartridge images: BASIC programs,
+// P00, TAP, T64 and CRT.
 #pragma once
 
 #include <cstdint>
