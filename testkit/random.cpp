@@ -1,20 +1,7 @@
-// Seeded bytes: splitmix64 and program-shaped data made from it.
+// Program-shaped bytes from the seeded generator.
 #include "testkit/random.h"
 
 #include <algorithm>
-
-uint64_t Random::Next() {
-  uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
-uint32_t Random::Between(uint32_t low, uint32_t high) {
-  return low + static_cast<uint32_t>(Next() % (high - low + 1));
-}
-
-double Random::Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
 
 Bytes ProgramBytes(Random& random, uint32_t size, double fresh) {
   static const uint8_t kCommon[] = {0xA9, 0x8D, 0x20, 0x4C, 0xAD, 0xA2, 0xA0, 0x60,

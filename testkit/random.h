@@ -10,11 +10,18 @@
 class Random {
  public:
   explicit Random(uint64_t seed) : state_(seed) {}
-  uint64_t Next();
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
   // Uniform in [low, high].
-  uint32_t Between(uint32_t low, uint32_t high);
+  uint32_t Between(uint32_t low, uint32_t high) {
+    return low + static_cast<uint32_t>(Next() % (high - low + 1));
+  }
   // Uniform in [0, 1).
-  double Unit();
+  double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
 
  private:
   uint64_t state_;
