@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "testkit/random.h"
 #include "tests/fixtures/process.h"
 #include "tests/fixtures/zip_writer.h"
 
@@ -36,11 +37,11 @@ std::string Message(const std::string& path, const char* explanation) {
 // pipe for Zip64 (version 4.5): deflated it is refused, stored it is read.
 TEST(ZipExtract, ArchivesFromZip) {
   TempDir dir;
-  WriteFile(dir / "big.d64", SampleBytes(174848));  // many 16 KiB chunks
+  WriteFile(dir / "big.d64", SeededBytes(174848, 1));  // many 16 KiB chunks
   WriteFile(dir / "small.prg", std::string("10 PRINT \"HELLO\"\n"));
   WriteFile(dir / "empty.prg", std::string(""));
-  WriteFile(dir / "random.t64", SampleBytes(3000, 7));
-  WriteFile(dir / "-", SampleBytes(2000));
+  WriteFile(dir / "random.t64", SeededBytes(3000, 7));
+  WriteFile(dir / "-", SeededBytes(2000, 1));
   const std::string files = " big.d64 small.prg empty.prg random.t64";
   ASSERT_EQ(0, Shell("cd " + dir.path() + " && zip -q deflated.zip" + files +
                      " && zip -q -0 stored.zip" + files + " && zip -q -" + files + " | cat > piped.zip" +
@@ -70,7 +71,7 @@ TEST(ZipExtract, ArchivesFromZip) {
 
 // Deflate data made of one stored block is exactly as long as asked for.
 ZipFixtureEntry ExactDeflated(uint32_t compressed_size, uint32_t trailing = 0) {
-  const std::vector<uint8_t> data = SampleBytes(compressed_size - 5 - trailing);
+  const std::vector<uint8_t> data = SeededBytes(compressed_size - 5 - trailing, 1);
   ZipFixtureEntry e = StoredEntry(std::to_string(compressed_size), data);
   e.method = 8;
   e.payload = StoredDeflateBlock(data);
@@ -88,7 +89,7 @@ ZipFixtureEntry With(ZipFixtureEntry e, const std::function<void(ZipFixtureEntry
 // and each is reported exactly once. The inflater succeeds only when the stream
 // ends in the last chunk of the compressed size (the byte after it offered).
 TEST(ZipExtract, EveryFailureReportedOnceAndArchiveStaysUsable) {
-  const std::vector<uint8_t> data = SampleBytes(3000);
+  const std::vector<uint8_t> data = SeededBytes(3000, 1);
   const struct {
     ZipFixtureEntry entry;
     int result;
@@ -111,10 +112,10 @@ TEST(ZipExtract, EveryFailureReportedOnceAndArchiveStaysUsable) {
       {With(StoredEntry("far.prg", data), [](auto& e) { e.local_header_offset = 0x7F000000; }), -1, {}},
       {With(StoredEntry("past.prg", {1, 2, 3}), [](auto& e) { e.compressed_size = e.uncompressed_size = 1000000; }),
        -1, {}},
-      {ExactDeflated(16384), 0, SampleBytes(16384 - 5)},  // one full chunk
-      {ExactDeflated(16385), 0, SampleBytes(16385 - 5)},  // 16384 then 1
-      {ExactDeflated(40000), 0, SampleBytes(40000 - 5)},  // three chunks
-      {ExactDeflated(16000, 7), 0, SampleBytes(16000 - 12)},  // bytes after the stream
+      {ExactDeflated(16384), 0, SeededBytes(16384 - 5, 1)},  // one full chunk
+      {ExactDeflated(16385), 0, SeededBytes(16385 - 5, 1)},  // 16384 then 1
+      {ExactDeflated(40000), 0, SeededBytes(40000 - 5, 1)},  // three chunks
+      {ExactDeflated(16000, 7), 0, SeededBytes(16000 - 12, 1)},  // bytes after the stream
       {ExactDeflated(16385, 1), -3, {}},  // the stream ends in the first of two chunks
       {ExactDeflated(16384 + 16384 + 100, 16384 + 100), -3, {}},
   };
@@ -149,7 +150,7 @@ TEST(ZipExtract, EveryFailureReportedOnceAndArchiveStaysUsable) {
 }
 
 TEST(InflateFromFile, SuccessOnlyWhenOutputExactlyFilled) {
-  const std::vector<uint8_t> data = SampleBytes(50000);
+  const std::vector<uint8_t> data = SeededBytes(50000, 1);
   const std::vector<uint8_t> deflated = RawDeflate(data);
   const auto size = static_cast<uint32_t>(deflated.size());
   TempDir dir;
@@ -181,7 +182,7 @@ TEST(InflateFromFile, SuccessOnlyWhenOutputExactlyFilled) {
 // bounds (the sanitizer build checks the latter).
 TEST(ZipDamage, EveryFailureReportedExactlyOnce) {
   const std::vector<uint8_t> good = BuildZip(
-      {DeflatedEntry("a.prg", SampleBytes(600)), StoredEntry("b.d64", SampleBytes(40))});
+      {DeflatedEntry("a.prg", SeededBytes(600, 1)), StoredEntry("b.d64", SeededBytes(40, 1))});
   TempDir dir;
   const std::string path = dir / "t.zip";
   const std::string message = "Error in zipfile " + path + "\n";

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "util/crc32.h"
+#include "testkit/random.h"
 #include "tests/fixtures/process.h"
 #include "tests/fixtures/zip_writer.h"
 
@@ -35,7 +36,7 @@ std::vector<std::string> EntryNames(ZipArchive& archive) {
 
 TEST(ZipOpen, ReadsArchiveFromZipInStoredOrder) {
   TempDir dir;
-  std::vector<uint8_t> c = SampleBytes(5000);
+  std::vector<uint8_t> c = SeededBytes(5000, 1);
   WriteFile(dir / "c.prg", c);
   WriteFile(dir / "a.d64", std::string("alpha"));
   MakeFolder(dir / "sub");
@@ -66,7 +67,7 @@ TEST(ZipOpen, ReadsArchiveFromZipInStoredOrder) {
 // record is found only in the second window.
 TEST(ZipOpen, FindsRecordBehindLongComments) {
   TempDir dir;
-  WriteFile(dir / "a.prg", SampleBytes(300));
+  WriteFile(dir / "a.prg", SeededBytes(300, 1));
   std::string comment;
   for (int line = 0; line < 20; ++line) comment += std::string(line < 19 ? 98 : 100, 'x') + "\n";
   WriteFile(dir / "comment", comment);
@@ -79,7 +80,7 @@ TEST(ZipOpen, FindsRecordBehindLongComments) {
 TEST(ZipOpen, FailuresWithTheirExplanation) {
   TempDir dir;
   const std::vector<ZipFixtureEntry> one = {StoredEntry("a.prg", {1, 2, 3})};
-  std::vector<uint8_t> short_tail = SampleBytes(100);
+  std::vector<uint8_t> short_tail = SeededBytes(100, 1);
   short_tail.insert(short_tail.end(), {'P', 'K', 5, 6, 1, 0, 1, 0});
   const struct {
     const char* what;
@@ -88,7 +89,7 @@ TEST(ZipOpen, FailuresWithTheirExplanation) {
   } cases[] = {
       {"empty file", {}, kZipCorrupt},
       {"10 bytes: the only window is shorter than a record", {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0}, kZipCorrupt},
-      {"no signature in any window", SampleBytes(5000), kZipCorrupt},
+      {"no signature in any window", SeededBytes(5000, 1), kZipCorrupt},
       {"fewer than 22 bytes after the signature", short_tail, kZipCorrupt},
       {"zero entries", BuildZip({}), kZipUnsupported},
       {"split", BuildZip(one, {.this_disk = 1}), kZipUnsupported},

@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/extract.h"
 #include "archive/zip.h"
 #include "images/factory.h"
+#include "testkit/random.h"
 #include "util/crc32.h"
 
 namespace {
@@ -23,22 +23,6 @@ NullSink quiet;
 constexpr uint32_t kD64Size = 174848;
 constexpr int kFiles = 8;
 
-// Program-like bytes: fresh bytes mixed with repeats of earlier runs, which
-// deflate to about half their size.
-std::vector<uint8_t> ProgramBytes(std::mt19937& random, uint32_t size) {
-  std::vector<uint8_t> out = {0x01, 0x08};
-  while (out.size() < size) {
-    if (out.size() < 64 || random() % 2 == 0) {
-      out.push_back(static_cast<uint8_t>(random()));
-    } else {
-      size_t from = out.size() - 1 - random() % std::min<size_t>(out.size() - 1, 4096);
-      for (uint32_t n = 3 + random() % 20; n > 0 && out.size() < size; --n)
-        out.push_back(out[from++]);
-    }
-  }
-  return out;
-}
-
 // A disk filled nearly full by cc1541 with kFiles programs, and the same
 // disk alone in a ZIP archive, in a scratch folder.
 class BenchDisk {
@@ -46,11 +30,11 @@ class BenchDisk {
   BenchDisk() {
     folder_ = std::filesystem::temp_directory_path() / "dewmop-image-bench";
     std::filesystem::create_directories(folder_);
-    std::mt19937 random(1541);
+    Random random(1541);
     std::string command = "cd '" + folder_.string() + "' && rm -f disk.d64 disk.zip && cc1541 -q -m";
     for (int i = 0; i < kFiles; ++i) {
       std::string name = "file" + std::to_string(i) + ".prg";
-      std::vector<uint8_t> bytes = ProgramBytes(random, 640 / kFiles * 254 - 254);
+      std::vector<uint8_t> bytes = ProgramBytes(random, 640 / kFiles * 254 - 254, 0.5);
       std::ofstream(folder_ / name, std::ios::binary)
           .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
       command += " -w " + name;

@@ -2,19 +2,22 @@
 # Builds the benchmark collection from a seed: 2,000 ZIP archives of one D64
 # each, 500 D64, 300 T64, 300 PRG and 100 CRT images, all in FOLDER.
 # The same seed gives the same images (the ZIP files differ only in their
-# time stamps). Needs a C++ compiler, cc1541 and zip.
+# time stamps). Needs cc1541 and zip; builds its generator in BUILD (default
+# build-release, as run-bench.sh).
 # Usage: make-collection.sh SEED FOLDER
 set -euo pipefail
 seed=$1
 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$root/build-release}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"${CXX:-c++}" -O2 -std=c++20 -o "$work/collection_gen" "$here/collection_gen.cpp"
-"$work/collection_gen" "$seed" "$out" "$work" > "$work/disks"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF >/dev/null
+cmake --build "$build" --target collection_gen -j2 >/dev/null
+"$build/bench/collection_gen" "$seed" "$out" "$work" > "$work/disks"
 
 # One line: kind, image, disk name, then name, type and path of each file.
 make_disk() {

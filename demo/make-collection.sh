@@ -1,31 +1,24 @@
 #!/usr/bin/env bash
 # Builds the demo collection from the project's own homebrew content: a few
 # images of every C64 type, some zipped, one damaged, one duplicate.
-# Usage: make-collection.sh FOLDER
+# Usage: make-collection.sh FOLDER   (builds make-images in build/)
 set -euo pipefail
 out=$1
+root=$(cd "$(dirname "$0")/.." && pwd)
+cmake -S "$root" -B "$root/build" >/dev/null
+cmake --build "$root/build" --target make-images >/dev/null
+images() { "$root/build/testkit/make-images" "$@"; }
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A BASIC program at $0801: 10 PRINT "<text>"
-basic() {
-  local text=$1 len=$((${#1} + 9))
-  local next=$((0x0801 + len - 2))
-  printf "\\x01\\x08\\x$(printf %02x $((next & 255)))\\x$(printf %02x $((next >> 8)))\\x0a\\x00\\x99\\x22%s\\x22\\x00\\x00\\x00" "$text"
-}
-# n bytes of a repeating text, standing in for program data
-filler() { (set +o pipefail; yes "$2" | tr -d "\n" | head -c "$1"); }
-le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
-le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16)); }
-
-# Programs for the disks and tapes.
-basic "HELLO FROM DEWMOP" > "$work/hello.prg"
-{ basic "SPACE ROCKS"; filler 3000 "ROCKS"; } > "$work/rocks.prg"
-{ basic "ROCKS HISCORES"; filler 200 "AAA 100 "; } > "$work/rocks-hi.prg"
-{ basic "MAZE RUNNER"; filler 5000 "MAZE"; } > "$work/maze.prg"
-filler 1500 "LEVEL DATA " > "$work/maze-levels.seq"
-{ basic "SID TUNE"; filler 2500 "NOTE"; } > "$work/tune.prg"
+# Programs for the disks and tapes: BASIC, then data standing in for the rest.
+images basic "HELLO FROM DEWMOP" > "$work/hello.prg"
+{ images basic "SPACE ROCKS"; images text 3000 "ROCKS"; } > "$work/rocks.prg"
+{ images basic "ROCKS HISCORES"; images text 200 "AAA 100 "; } > "$work/rocks-hi.prg"
+{ images basic "MAZE RUNNER"; images text 5000 "MAZE"; } > "$work/maze.prg"
+images text 1500 "LEVEL DATA " > "$work/maze-levels.seq"
+{ images basic "SID TUNE"; images text 2500 "NOTE"; } > "$work/tune.prg"
 
 # D64 disks, and the same maze disk as a G64.
 cc1541 -q -n "SPACE ROCKS" -i "DM 2A" -f "ROCKS" -w "$work/rocks.prg" \
@@ -38,39 +31,17 @@ cc1541 -q -n "TUNES" -i "DM 2A" -f "TUNE" -w "$work/tune.prg" \
 
 # A damaged disk: the tune disk with its first file's chain cut to track 41.
 cp "$out/tunes.d64" "$out/broken.d64"
-first=$(od -An -tu1 -j $((91392 + 256 + 3)) -N2 "$out/broken.d64")
-read -r track sector <<<"$first"
-offset=$((track <= 17 ? (track - 1) * 21 : 17 * 21 + (track - 18) * 19))
-printf '\x29\x00' | dd of="$out/broken.d64" bs=1 seek=$(((offset + sector) * 256)) conv=notrunc status=none
+images cut "$out/broken.d64" 41
 
-# A plain program, a P00 and a TAP.
+# A plain program, a P00, a TAP, a T64 tape with two programs and a
+# cartridge with two 8 KiB banks.
 cp "$work/hello.prg" "$out/hello.prg"
-{ printf 'C64File\0'; printf 'HELLO\0\0\0\0\0\0\0\0\0\0\0\0\0'; cat "$work/hello.prg"; } > "$out/hello.p00"
-{ printf 'C64-TAPE-RAW\x01\0\0\0'; le32 2000; filler 2000 $'\x30\x42'; } > "$out/rocks.tap"
-
-# A T64 tape with two programs.
-{
-  printf 'C64S tape image file'; printf '\0%.0s' {1..12}
-  printf '\x00\x01'; le16 2; le16 2; printf '\0\0'
-  printf 'DEWMOP TAPE             '
-  for i in 0 1; do
-    if [ $i -eq 0 ]; then start=128; size=$(($(wc -c < "$work/tune.prg") - 2)); name=TUNE;
-    else start=$((128 + size)); size=$(($(wc -c < "$work/hello.prg") - 2)); name=HELLO; fi
-    printf '\x01\x82'; le16 2049; le16 $((2049 + size)); printf '\0\0'; le32 "$start"; printf '\0\0\0\0'
-    printf '%-16s' "$name"
-  done
-  tail -c +3 "$work/tune.prg"; tail -c +3 "$work/hello.prg"
-} > "$out/tapes.t64"
-
-# A cartridge with two 8 KiB banks.
-{
-  printf 'C64 CARTRIDGE   '; le32 $((0x40 << 24)); printf '\x01\x00\x00\x00\x00\x00'
-  printf '\0%.0s' {1..6}; printf '%-32s' 'DEWMOP CART' | tr ' ' '\0'
-  for bank in 0 1; do
-    printf 'CHIP'; printf '\x00\x00\x20\x10\x00\x00\x00'; printf "\\x0$bank"; printf '\x80\x00\x20\x00'
-    filler 8192 "BANK$bank "
-  done
-} > "$out/cart.crt"
+images p00 HELLO "$work/hello.prg" > "$out/hello.p00"
+images text 2000 $'\x30\x42' > "$work/pulses"
+images tap "$work/pulses" > "$out/rocks.tap"
+images t64 "DEWMOP TAPE" TUNE "$work/tune.prg" HELLO "$work/hello.prg" > "$out/tapes.t64"
+for bank in 0 1; do images text 8192 "BANK$bank " > "$work/bank$bank"; done
+images crt 'DEWMOP\0CART' "$work/bank0" "$work/bank1" > "$out/cart.crt"
 
 # Archives: a zipped disk, a duplicate of the rocks disk, and two images in one.
 (cd "$out" && zip -q -9 tunes.zip tunes.d64 && rm tunes.d64)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the seed corpus of every fuzz target from real tools (cc1541, zip,
-# gzip) and the demo collection: one folder per target under OUT.
+# gzip), make-images and the demo collection: one folder per target under OUT.
 # Usage: make-seeds.sh OUT
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,14 +10,13 @@ trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
 mkdir -p "$out"/{c64_factory_fuzz,g64_fuzz,amiga_fuzz,zip_fuzz,dat_fuzz,options_fuzz}
 
-bash "$root/demo/make-collection.sh" "$work/demo" >/dev/null
+bash "$root/demo/make-collection.sh" "$work/demo" >/dev/null  # builds make-images
 demo=$work/demo
+images=$root/build/testkit/make-images
 
 # More images from cc1541: an empty disk, twenty files, a 40-track disk
 # and G64 forms of them.
-filler() { (set +o pipefail; yes "$2" | tr -d "\n" | head -c "$1"); }
-printf '\x01\x08' > "$work/small.prg"
-filler 700 "DATA" >> "$work/small.prg"
+{ printf '\x01\x08'; "$images" text 700 "DATA"; } > "$work/small.prg"
 cc1541 -q -n "EMPTY" -i "00 2A" "$work/empty.d64" >/dev/null
 args=()
 for i in $(seq 1 20); do args+=(-f "FILE$i" -w "$work/small.prg"); done
@@ -56,7 +55,7 @@ done
 
 # Amiga: a small disk plain (ADF, type 1) and gzipped (ADZ, type 2), and
 # gzip members for the inflater.
-{ printf 'DOS\0'; filler 8188 "AMIGA BLOCK "; } > "$work/disk.adf"
+{ printf 'DOS\0'; "$images" text 8188 "AMIGA BLOCK "; } > "$work/disk.adf"
 gzip -9 -c "$work/disk.adf" > "$work/disk.adz"
 gzip -1 -c "$demo/hello.prg" > "$work/hello.gz"
 printf '' | gzip -c > "$work/empty.gz"

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "images/factory.h"
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
-#include "tests/fixtures/disk_images.h"
+#include "tests/fixtures/listing.h"
 #include "tests/fixtures/process.h"
 
 namespace {
@@ -16,7 +17,7 @@ NullSink quiet;
 
 constexpr uint32_t kDiskSize = 901120;
 
-Bytes Disk(uint32_t size) { return Content(9, size); }
+Bytes Disk(uint32_t size) { return SeededBytes(size, 9); }
 
 TEST(Adf, PlainImageOfAnySizeIsOneFileInThePlaceAnEmptyOneNone) {
   for (uint32_t size : {kDiskSize, 1000u, 2u, 1u}) {

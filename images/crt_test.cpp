@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fixtures/disk_images.h"
+#include "testkit/image_writer.h"
+#include "testkit/random.h"
+#include "tests/fixtures/listing.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ Bytes Resize(Bytes image, size_t size) {
 // A packet is yielded only when it lies wholly inside the image and is
 // followed by the image's end or another "CHIP".
 TEST(CImageCRT, PacketsAndWhereTheRunEnds) {
-  const Bytes a = Pattern(0x2000, 1), b = Pattern(0x2000, 2), small = Pattern(3, 3);
+  const Bytes a = SeededBytes(0x2000, 1), b = SeededBytes(0x2000, 2), small = SeededBytes(3, 3);
   const Bytes two = BuildCrt({a, b}), one = BuildCrt({a});
   Bytes cut_header = one;
   for (char c : std::string("CHIP\0\0\0\x10", 8)) cut_header.push_back(static_cast<uint8_t>(c));

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <functional>
 
-#include "tests/fixtures/disk_images.h"
+#include "testkit/disk_writer.h"
+#include "testkit/random.h"
+#include "tests/fixtures/listing.h"
 #include "tests/fixtures/process.h"
 
 namespace {
@@ -34,7 +36,7 @@ struct File {
 
 // Writes `length` bytes into fresh sectors and points entry `index` at them.
 File AddFile(D64Builder& disk, int index, uint8_t type, uint32_t length, uint8_t seed) {
-  File file{Pattern(length, seed), disk.Allocate(std::max(1u, (length + 253) / 254))};
+  File file{SeededBytes(length, seed), disk.Allocate(std::max(1u, (length + 253) / 254))};
   disk.WriteChain(file.chain, file.data);
   disk.SetEntry(index, type, file.chain[0]);
   return file;
@@ -179,7 +181,7 @@ TEST(CImageD64, Track36InsideTheErrorTable) {
   D64Builder disk(D64Builder::kSize35WithErrors);
   File file = AddFile(disk, 0, 0x82, 300, 1);
   disk.Link(file.chain[0], 36, 0);
-  Bytes table = Pattern(683, 9);
+  Bytes table = SeededBytes(683, 9);
   table[0] = 0;  // the last sector, of 10 bytes
   table[1] = 11;
   std::memcpy(&disk.bytes[D64Builder::kSize35], table.data(), table.size());
@@ -203,9 +205,10 @@ TEST(CImageD64, ImagesFromCc1541ListTheFilesWrittenInOrder) {
     std::string options;
     uint32_t size;
     Files files;
-  } disks[] = {{"-n DEWMOP", 174848, {Pattern(2, 1), Pattern(254, 2), Pattern(255, 3),
-                                      Pattern(9000, 4), Pattern(40000, 5), Pattern(508, 6)}},
-               {"-4 -r 36", 196608, {Pattern(3000, 7), Pattern(300, 8)}}};
+  } disks[] = {{"-n DEWMOP", 174848,
+                {SeededBytes(2, 1), SeededBytes(254, 2), SeededBytes(255, 3), SeededBytes(9000, 4),
+                 SeededBytes(40000, 5), SeededBytes(508, 6)}},
+               {"-4 -r 36", 196608, {SeededBytes(3000, 7), SeededBytes(300, 8)}}};
   for (const auto& disk : disks) {
     TempDir dir;
     std::string command = "cc1541 -q " + disk.options;

@@ -11,7 +11,7 @@
 #include "images/p00.h"
 #include "images/raw.h"
 #include "images/t64.h"
-#include "tests/fixtures/disk_images.h"
+#include "testkit/disk_writer.h"
 
 namespace {
 

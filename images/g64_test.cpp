@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "images/factory.h"
-#include "tests/fixtures/disk_images.h"
-#include "tests/fixtures/gcr.h"
+#include "testkit/disk_writer.h"
+#include "testkit/random.h"
+#include "tests/fixtures/listing.h"
 #include "tests/fixtures/process.h"
 
 namespace {
@@ -26,12 +26,6 @@ constexpr uint32_t kTrack1 = 684 + 2;  // first track byte of track 1
 // 5-byte sync, 10 header bytes, 9 gap bytes, a sync, and the data block.
 constexpr uint32_t kHeaderAt = 5;
 constexpr uint32_t kDataAt = 29;
-
-uint32_t SectorIndex(uint32_t track, uint32_t sector) {
-  uint32_t index = sector;
-  for (uint32_t t = 1; t < track; ++t) index += t <= 17 ? 21 : t <= 24 ? 19 : t <= 30 ? 18 : 17;
-  return index;
-}
 
 // The converted image, or an empty vector when the conversion failed. The G64
 // is copied into a block of exactly its size, so that a read past its end is
@@ -84,7 +78,7 @@ TEST(GcrGroup, DecodesKnownCodesAndEveryByte) {
 // records, the fixed positions read otherwise. A sector placed across the end
 // of a track decodes whole: its sync (3), its header (8) or its data (200).
 TEST(G64, SoundImagesConvertToTheD64) {
-  const std::vector<uint8_t> d64 = RandomD64(1);
+  const std::vector<uint8_t> d64 = SeededBytes(kD64Size, 1);
   const G64Layout layouts[] = {{}, {.tracks = 42}, {.reversed = true}, {.brokenTable = true},
                                {.rotate = 3}, {.rotate = 8}, {.rotate = 200},
                                {.rotate = 3, .brokenTable = true}, {.rotate = 200, .brokenTable = true}};
@@ -97,7 +91,7 @@ TEST(G64, SoundImagesConvertToTheD64) {
 // checksum keeps its bytes (status 5), a header with the wrong track byte is
 // not found; every other sector is sound (status 1).
 TEST(G64, FaultsAreFilledAndTabled) {
-  const std::vector<uint8_t> d64 = RandomD64(2);
+  const std::vector<uint8_t> d64 = SeededBytes(kD64Size, 2);
   const std::vector<uint8_t> out = Convert(BuildG64(d64, {.faults = {{G64Fault::kMissing, 1, 0},
                                                                      {G64Fault::kBadChecksum, 17, 20},
                                                                      {G64Fault::kWrongTrack, 35, 0, 36}}}));
@@ -114,7 +108,7 @@ TEST(G64, FaultsAreFilledAndTabled) {
 }
 
 TEST(G64, FixedPositionsWithoutSignatureOrWholeRecord) {
-  const std::vector<uint8_t> d64 = RandomD64(4);
+  const std::vector<uint8_t> d64 = SeededBytes(kD64Size, 4);
   std::vector<uint8_t> reversed = BuildG64(d64, {.reversed = true});
   // Without the signature the records are read at the fixed positions, where
   // only track 18 lies in its own place.
@@ -134,7 +128,7 @@ TEST(G64, FixedPositionsWithoutSignatureOrWholeRecord) {
 }
 
 TEST(G64, InvalidHeaderCodeNeverMatchesAndBufferStartsCleared) {
-  const std::vector<uint8_t> d64 = RandomD64(6);
+  const std::vector<uint8_t> d64 = SeededBytes(kD64Size, 6);
   std::vector<uint8_t> g64 = BuildG64(d64);
   std::fill_n(g64.begin() + kTrack1 + kDataAt, 5, 0x00);  // t1 s0: group 0
   std::fill_n(g64.begin() + kTrack1 + 362 + kDataAt + 5, 5, 0x00);  // t1 s1: group 1
@@ -152,7 +146,7 @@ TEST(G64, InvalidHeaderCodeNeverMatchesAndBufferStartsCleared) {
 }
 
 TEST(G64, ShortFilesAndSmallCapacityReadNothingOutside) {
-  const std::vector<uint8_t> d64 = RandomD64(7);
+  const std::vector<uint8_t> d64 = SeededBytes(kD64Size, 7);
   const std::vector<uint8_t> g64 = BuildG64(d64);
   // Cut inside sector 3 of track 20: the sectors before it survive.
   const uint32_t cut = 684 + 19 * 7930 + 2 + 3 * 362 + 100;
@@ -170,13 +164,13 @@ TEST(G64, ShortFilesAndSmallCapacityReadNothingOutside) {
 }
 
 TEST(G64, AnyBytesAreSafe) {
-  std::mt19937 random(64);
-  const std::vector<uint8_t> base = BuildG64(RandomD64(8), {.tracks = 2});
+  Random random(64);
+  const std::vector<uint8_t> base = BuildG64(SeededBytes(kD64Size, 8), {.tracks = 2});
   for (int round = 0; round < 300; ++round) {
-    std::vector<uint8_t> g64 = Head(base, random() % base.size());
+    std::vector<uint8_t> g64 = Head(base, random.Next() % base.size());
     for (int i = 0; i < 40 && !g64.empty(); ++i) {
-      g64[random() % std::min<size_t>(g64.size(), round % 2 ? 700 : g64.size())] =
-          static_cast<uint8_t>(random());
+      g64[random.Next() % std::min<size_t>(g64.size(), round % 2 ? 700 : g64.size())] =
+          static_cast<uint8_t>(random.Next());
     }
     Convert(g64);
   }
@@ -199,11 +193,8 @@ TEST(G64, AnyBytesAreSafe) {
 class Cc1541G64 : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::vector<uint8_t> prg(40000);
-    std::mt19937 random(1541);
-    for (auto& b : prg) b = static_cast<uint8_t>(random());
-    big = prg;
-    small.assign(prg.begin(), prg.begin() + 700);
+    big = SeededBytes(40000, 1541);
+    small.assign(big.begin(), big.begin() + 700);
     WriteFile(dir / "big.prg", big);
     WriteFile(dir / "small.prg", small);
     ASSERT_EQ(0, Shell("cd " + dir.path() +
@@ -257,7 +248,7 @@ TEST_F(Cc1541G64, FileWithoutItsFirstSectorIsABadLink) {
 
 TEST(G64Factory, NoReaderWhenTheConversionDoesNotFitTheBuffer) {
   // Cut short, the G64 loses sectors, so its D64 needs the error table too.
-  const std::vector<uint8_t> g64 = BuildG64(RandomD64(9));
+  const std::vector<uint8_t> g64 = BuildG64(SeededBytes(kD64Size, 9));
   std::vector<uint8_t> fits = Head(g64, kWithTable);
   std::unique_ptr<CImage> reader = CreateImageC64(6, fits.data(), fits.size(), quiet);
   ASSERT_NE(nullptr, reader);

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fixtures/disk_images.h"
+#include "testkit/image_writer.h"
+#include "tests/fixtures/listing.h"
 
 TEST(CImageRaw, WholeImageIsTheFile) {
   Bytes prg = {0x01, 0x08};
@@ -19,7 +20,7 @@ TEST(CImageRaw, WholeImageIsTheFile) {
 }
 
 TEST(CImageP00, FileFollowsTheHeader) {
-  Bytes image = BuildP00({0xAB});
+  Bytes image = BuildP00("NAME", {0xAB});
   CImageP00 reader(image.data(), 27);
   uint32_t length = 0;
   EXPECT_EQ(image.data() + 26, reader.next_file(&length));

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
-#include "tests/fixtures/disk_images.h"
+#include "testkit/image_writer.h"
+#include "testkit/random.h"
+#include "tests/fixtures/listing.h"
 
 namespace {
 
@@ -23,6 +26,14 @@ Listing ListT64(Bytes& image) {
   Listing listing{ListFiles(reader), reader.error_flags, log.Text(Stream::kOut)};
   EXPECT_EQ("", log.Text(Stream::kErr));
   return listing;
+}
+
+// A tape of `size` bytes: the directory, then seeded bytes.
+Bytes BuildT64(uint32_t size, uint16_t count, const std::vector<T64Entry>& entries) {
+  Bytes image = SeededBytes(size, 0x64);
+  const Bytes directory = BuildT64Directory(count, entries);
+  std::copy_n(directory.begin(), std::min<size_t>(size, directory.size()), image.begin());
+  return image;
 }
 
 const std::vector<T64Entry> kThree = {

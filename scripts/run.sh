@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds Dewmop and runs it with the given arguments.
+# Builds Dewmop and runs it with the given arguments; with none, the demo.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build" >/dev/null
-cmake --build "$root/build" -j"$(nproc)" --target dewmop >/dev/null
+cmake --build "$root/build" -j"$(nproc)" --target dewmop make-images >/dev/null
 if [ $# -eq 0 ]; then
   exec bash "$root/demo/run-demo.sh" "$root/build/dewmop"
 fi

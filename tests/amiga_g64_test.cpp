@@ -3,8 +3,9 @@
 
 #include <algorithm>
 
+#include "testkit/disk_writer.h"
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
-#include "tests/fixtures/gcr.h"
 #include "tests/fixtures/process.h"
 
 namespace {
@@ -22,7 +23,7 @@ TEST(AmigaProfile, DumpOfPlainGzipAndZippedDisks) {
   TempDir dir;
   const std::string src = dir / "src";
   MakeFolder(src);
-  const Bytes work = Content(21, 901120), game = Content(22, 901120);
+  const Bytes work = SeededBytes(901120, 21), game = SeededBytes(901120, 22);
   WriteFile(dir / "work.adf", work);
   WriteFile(src + "/game.adf", game);
   WriteFile(src + "/work.adf", work);
@@ -49,7 +50,7 @@ TEST(C64Profile, DumpOfG64ImagesAndAZipHoldingOne) {
   TempDir dir;
   const std::string src = dir / "src";
   MakeFolder(src);
-  const Bytes a = Content(31, 30000), b = Content(32, 900);
+  const Bytes a = SeededBytes(30000, 31), b = SeededBytes(900, 32);
   WriteFile(src + "/a.prg", a);
   WriteFile(src + "/b.prg", b);
   ASSERT_EQ(0, Shell("cd '" + src + "' && cc1541 -q -n DISK -w a.prg -w b.prg"
@@ -63,8 +64,7 @@ TEST(C64Profile, DumpOfG64ImagesAndAZipHoldingOne) {
   ASSERT_EQ(0x82, entry[0]) << "a PRG entry";
   const Bytes damaged = BuildG64(d64, {.faults = {{G64Fault::kMissing, entry[1], entry[2]}}});
   WriteFile(dir / "damaged.g64", damaged);
-  uint32_t lost = entry[2];
-  for (uint32_t t = 1; t < entry[1]; ++t) lost += t <= 17 ? 21 : t <= 24 ? 19 : t <= 30 ? 18 : 17;
+  const uint32_t lost = SectorIndex(entry[1], entry[2]);
   Bytes whole = d64;
   whole.resize(174848 + 683, 1);  // the error table: all sound but one
   std::fill_n(whole.begin() + lost * 256, 256, 0x01);

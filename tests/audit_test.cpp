@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "testkit/disk_writer.h"
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
 #include "tests/fixtures/process.h"
 
 namespace {
 
-const Bytes kA = Content(1, 3000), kB = Content(2, 700), kC = Content(3, 254);
+const Bytes kA = SeededBytes(3000, 1), kB = SeededBytes(700, 2), kC = SeededBytes(254, 3);
 
 // Line `n` of the text, or "" when it has fewer lines.
 std::string LineOf(const std::string& text, size_t n) {
@@ -117,8 +119,7 @@ TEST_F(AuditTest, DamagedImageCountsAsOneWholeImageCrc) {
   Bytes image = ReadFile(dir / "broken.d64");
   // The first file starts where its directory entry says; cut its chain.
   uint32_t track = image[91392 + 256 + 3], sector = image[91392 + 256 + 4];
-  uint32_t offset = (track <= 17 ? (track - 1) * 21 : 17 * 21 + (track - 18) * 19) + sector;
-  image[offset * 256] = 41;
+  image[SectorIndex(track, sector) * 256] = 41;
   WriteFile(dir / "broken.d64", image);
   RunResult run = RunDewmop({"-cc", "-d"}, dir.path());
   EXPECT_EQ(DumpLine("broken.d64", {image}), LineOf(run.out, 1));

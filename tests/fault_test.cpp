@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
 #include "tests/fixtures/dat_files.h"
 #include "tests/fixtures/process.h"
@@ -64,7 +65,7 @@ class ReadOnlyTest : public testing::Test {
 
   TempDir dir;
   std::string collection = dir / "c64";
-  Bytes game = Content(1, 900), other = Content(2, 700);
+  Bytes game = SeededBytes(900, 1), other = SeededBytes(700, 2);
   std::string old_have = HaveFile(3, 3);
 };
 
@@ -145,9 +146,9 @@ TEST(FaultTest, FileDeletedAfterTheWalkListedItIsReportedAndTheRunGoesOn) {
     std::string second = arrangement & 1 ? "a.d64" : "b.d64";
     std::filesystem::remove(dir / first);
     std::filesystem::remove(dir / second);
-    if (arrangement & 2) WriteFile(dir / second, Content(3, 400));
+    if (arrangement & 2) WriteFile(dir / second, SeededBytes(400, 3));
     ASSERT_EQ(0, mkfifo((dir / first).c_str(), 0644));
-    if (!(arrangement & 2)) WriteFile(dir / second, Content(3, 400));
+    if (!(arrangement & 2)) WriteFile(dir / second, SeededBytes(400, 3));
     if (ListingOrder(dir.path()).front() == first) pipe = first, image = second;
   }
   ASSERT_FALSE(pipe.empty());
@@ -180,14 +181,14 @@ TEST(FaultTest, FileDeletedAfterTheWalkListedItIsReportedAndTheRunGoesOn) {
 // back as it was, and the have file is the old one or the one an
 // uninterrupted run writes, never a part of either.
 TEST(FaultTest, InterruptAtAnyMomentLeavesTheOldOrTheNewHaveFile) {
-  Bytes game = Content(7, 2000);
+  Bytes game = SeededBytes(2000, 7);
   std::string dat = NumberedDat(3000) + DatLine("Game", {Crc(game)});
   std::string old_have = HaveFile(1, 1500);
   auto make_collection = [&](const TempDir& dir) {
     WriteFile(dir / "C64.dat", dat);
     WriteFile(dir / "C64have.dat", old_have);
     WriteFile(dir / "game.prg", game);
-    WriteFile(dir / "other.prg", Content(8, 500));
+    WriteFile(dir / "other.prg", SeededBytes(500, 8));
   };
   TempDir reference_dir;
   make_collection(reference_dir);
