@@ -307,9 +307,9 @@ bool HaveCc1541() { return Shell("command -v cc1541 >/dev/null") == 0; }
 // first file passes through 18/0 and 18/1, which are no BAM there.
 TEST(CImageD71AndD81, ImagesFromCc1541ListTheFilesWrittenInOrder) {
   if (!HaveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
-  Files d71 = {Pattern(200000, 1), Pattern(3000, 2), Pattern(254, 3), Pattern(9000, 4)};
-  Files d81 = {Pattern(500000, 5)};
-  for (uint32_t i = 1; i < 200; ++i) d81.push_back(Pattern(2 + i * 13, static_cast<uint8_t>(i)));
+  Files d71 = {SeededBytes(200000, 1), SeededBytes(3000, 2), SeededBytes(254, 3), SeededBytes(9000, 4)};
+  Files d81 = {SeededBytes(500000, 5)};
+  for (uint32_t i = 1; i < 200; ++i) d81.push_back(SeededBytes(2 + i * 13, i));
   for (const auto& [format, files] : {std::pair{&kD71, d71}, std::pair{&kD81, d81}}) {
     CbmDisk disk(*format, files);
     ExpectDiskListing(disk, files, 0, "", format->extension);
@@ -325,7 +325,7 @@ struct DiskCase {
   std::string err;
 };
 
-const Files kDamageFiles = {Pattern(300, 1), Pattern(600, 2), Pattern(300, 3)};
+const Files kDamageFiles = {SeededBytes(300, 1), SeededBytes(600, 2), SeededBytes(300, 3)};
 
 // The second file's second sector links to the reserved sector `at`, from
 // which `path` leads to a last sector of 254 bytes. Measuring stops at the

@@ -2,12 +2,13 @@
 // folder entries hold no image.
 #include <gtest/gtest.h>
 
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
 #include "tests/fixtures/process.h"
 
 namespace {
 
-const Bytes kA = Content(1, 3000), kB = Content(2, 700), kC = Content(3, 254);
+const Bytes kA = SeededBytes(3000, 1), kB = SeededBytes(700, 2), kC = SeededBytes(254, 3);
 
 // The walk reaches D71 and D81 images after the archives; the folders of
 // the archive are passed over without a word.

@@ -9,12 +9,13 @@
 #include <filesystem>
 #include <map>
 
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
 #include "tests/fixtures/process.h"
 
 namespace {
 
-const Bytes kA = Content(1, 3000), kB = Content(2, 700), kC = Content(3, 254);
+const Bytes kA = SeededBytes(3000, 1), kB = SeededBytes(700, 2), kC = SeededBytes(254, 3);
 
 // Every file under `folder` (links as links) with its bytes.
 std::map<std::string, std::string> Tree(const std::string& folder) {
