@@ -2,6 +2,7 @@
 // This is the only part of the program that talks to the OS directly.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,9 @@ namespace platform {
 
 constexpr char kSeparator = '/';
 
-// The process's current directory, without a trailing separator.
-bool CurrentDirectory(std::string* out);
+// The process's current directory, without a trailing separator. On
+// failure `error`, when given, says why.
+bool CurrentDirectory(std::string* out, std::string* error = nullptr);
 
 struct DirEntry {
   std::string name;
@@ -26,6 +28,15 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
 bool PathExists(const std::string& path);
 
 bool MakeDirectory(const std::string& path);
+
+// Opens `path` (after symbolic links) for binary reading only when it is a
+// regular file: a FIFO, a device or a directory is refused before it is
+// opened, and the open itself never waits. nullptr when refused or when it
+// cannot be opened; the caller closes the stream.
+FILE* OpenRegularFile(const std::string& path);
+
+// True when `stream` (stdout or stderr) is a terminal.
+bool IsTerminal(FILE* stream);
 
 // Moves or renames `from` to `to`; fails, touching nothing, when `to` exists.
 bool MoveNoReplace(const std::string& from, const std::string& to);
@@ -47,5 +58,10 @@ void TuneAllocator();
 void StartKeyWatch();
 bool KeyWaiting();
 void StopKeyWatch();
+
+// True once the first SIGINT or SIGTERM of a key watch has come (a key
+// press does not count). A plain read that any thread may make, so that
+// long work can stop between two steps.
+bool InterruptRequested();
 
 }  // namespace platform
