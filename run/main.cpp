@@ -18,17 +18,26 @@ namespace {
 constexpr int kExitRan = 0;
 constexpr int kExitNoDatabase = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitOutputFailed = 4;
 
-std::string WorkingDirectory() {
-  std::string directory;
-  if (!platform::CurrentDirectory(&directory)) return std::string(".") + platform::kSeparator;
-  return directory + platform::kSeparator;
+// When the system cannot say where the run is (a path too long for it, a
+// folder removed), the run goes on from "./", and says so.
+std::string WorkingDirectory(MessageSink& sink) {
+  std::string directory, error;
+  if (platform::CurrentDirectory(&directory, &error)) return directory + platform::kSeparator;
+  sink.Print(Stream::kErr, "Wrn: Unable to read the working folder's path (%s); going on in ./\n",
+             error.c_str());
+  return std::string(".") + platform::kSeparator;
 }
 
-void WalkEveryPattern(RunState& run, const std::string& directory, const AuditContext& context) {
+// Standard output that cannot be written ends the walk, as it would end cat:
+// the files after it would be audited for nothing.
+void WalkEveryPattern(RunState& run, const std::string& directory, const AuditContext& context,
+                      const ConsoleSink& console) {
   DirectoryWalker walker(platform::KeyWaiting, context.out);
-  PerFileOperation audit = [&context](const std::string& name, const std::string& folder,
-                                      RunFlags fileFlags) {
+  PerFileOperation audit = [&context, &console](const std::string& name, const std::string& folder,
+                                                RunFlags fileFlags) {
+    if (console.OutputFailed()) return 0u;
     return AuditFile(context, name, folder, fileFlags);
   };
   std::string pattern;
@@ -41,7 +50,7 @@ void WalkEveryPattern(RunState& run, const std::string& directory, const AuditCo
 
 int main(int argc, char** argv) {
   ConsoleSink console;
-  std::string directory = WorkingDirectory();
+  std::string directory = WorkingDirectory(console);
   RunState run;
   run.flags = ParseOptions(argc, argv, run, console);
   if (run.flags == 0) {
@@ -69,7 +78,7 @@ int main(int argc, char** argv) {
   } else {
     console.Write(Stream::kErr, "Dump mode\n");
     console.Write(Stream::kOut, DatVersion(run.database, files));
-    fflush(stdout);
+    console.Flush();
   }
   console.Write(Stream::kErr, "Warning- contents under pressure!\n\n");
 
@@ -78,9 +87,10 @@ int main(int argc, char** argv) {
   platform::StartKeyWatch();
   AuditContext context{*run.profile, run.database, console};
   if (run.flags & RF_SINGLE_FILE) {
-    AuditFile(context, run.fileName, "", run.flags);
+    if (AuditFile(context, run.fileName, "", run.flags) == kCancelled)
+      console.Write(Stream::kErr, "\nUser cancelled\n");
   } else {
-    WalkEveryPattern(run, directory, context);
+    WalkEveryPattern(run, directory, context, console);
   }
   platform::StopKeyWatch();
 
@@ -90,6 +100,12 @@ int main(int argc, char** argv) {
     console.Write(Stream::kErr, "\nUnloading Data\n");
     UnloadDat(run.database, files, console);
   }
+  // A truncated dump must never look like a whole one.
+  console.Flush();
+  if (console.OutputFailed()) {
+    console.Print(Stream::kErr, "\nErr: Unable to write standard output: %s\n",
+                  console.OutputError().c_str());
+  }
   console.Write(Stream::kErr, "\n\nDone.\n");
-  return kExitRan;
+  return console.OutputFailed() ? kExitOutputFailed : kExitRan;
 }

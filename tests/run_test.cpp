@@ -1,8 +1,14 @@
-// The run's framing, on the real binary: usage, dump mode, a missing database.
+// The run's framing, on the real binary: usage, dump mode, a missing
+// database, output that cannot be written, a working folder without a path,
+// and what a terminal is shown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "tests/fixtures/collection.h"
 #include "tests/fixtures/dat_files.h"
 #include "tests/fixtures/process.h"
+#include "tests/fixtures/terminal.h"
 
 namespace {
 
@@ -57,6 +63,57 @@ TEST(Run, MissingDatabase) {
     EXPECT_EQ("", run.out);
     EXPECT_EQ("Error getting ingredients.\n\n\nDone.\n", run.err);
   }
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A dump into a full disk must not look like a whole one: the run stops at
+// the first failed write and says so.
+TEST(Run, StandardOutputThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  WriteFile(dir / "a.prg", Content(1, 300));
+  int status = Shell("cd " + dir.path() + " && " + DEWMOP_BINARY + " -cc -d > /dev/full 2> err");
+  EXPECT_EQ(4, status);
+  std::string err = ReadText(dir / "err");
+  EXPECT_TRUE(EndsWith(err, "\nErr: Unable to write standard output: No space left on device\n\n\nDone.\n"))
+      << err;
+  EXPECT_EQ(std::string::npos, err.find("\n.")) << "no file is audited for nothing";
+}
+
+// A working folder that was removed has no path: the run says so and goes on
+// in "./".
+TEST(Run, WorkingFolderWithoutAPath) {
+  TempDir dir;
+  int status = Shell("cd " + dir.path() + " && mkdir gone && cd gone && rmdir ../gone && " + DEWMOP_BINARY +
+                     " -cc > ../out 2> ../err");
+  EXPECT_EQ(0, status);
+  std::string err = ReadText(dir / "err");
+  EXPECT_EQ(0u, err.find("Wrn: Unable to read the working folder's path (No such file or directory); "
+                         "going on in ./\n"))
+      << err;
+  EXPECT_NE(std::string::npos, err.find("Dir: ./\n"));
+}
+
+// Escape sequences in a title or a file name reach a terminal as '?'; a
+// file or a pipe gets every byte.
+TEST(Run, ControlCharactersReachATerminalOnlyEscaped) {
+  TempDir dir;
+  Bytes game = Content(1, 300);
+  WriteFile(dir / "game.prg", game);
+  WriteFile(dir / "e\x1B[2J\r.prg", Bytes{});
+  WriteFile(dir / "C64.dat", "C64 1.00\n" + DatLine("Game\x1B[31m\x07\x7F", {Crc(game)}));
+  RunResult shown = RunOnTerminal({"-cc", "-i"}, dir.path());
+  EXPECT_NE(std::string::npos, shown.out.find("Game: Game?[31m?? ")) << shown.out;
+  EXPECT_NE(std::string::npos, shown.out.find("\nEmpty: " + dir.path() + "/e?[2J?.prg\n"));
+  EXPECT_TRUE(std::none_of(shown.out.begin(), shown.out.end(), [](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7F;
+  }));
+
+  RunResult written = RunDewmop({"-cc", "-i"}, dir.path());
+  EXPECT_NE(std::string::npos, written.out.find("Game: Game\x1B[31m\x07\x7F "));
+  EXPECT_NE(std::string::npos, written.err.find("\nEmpty: " + dir.path() + "/e\x1B[2J\r.prg\n"));
 }
 
 }  // namespace
