@@ -10,8 +10,10 @@ namespace platform {
 
 constexpr char kSeparator = '/';
 
-// The process's current directory, without a trailing separator. On
-// failure `error`, when given, says why.
+// The process's current directory, without a trailing separator. False
+// when the system cannot give it, or when it cannot reach the folder by
+// that path (longer than the system allows, or through a folder that may
+// not be searched); `error`, when given, then says why.
 bool CurrentDirectory(std::string* out, std::string* error = nullptr);
 
 struct DirEntry {

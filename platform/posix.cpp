@@ -27,6 +27,11 @@ bool CurrentDirectory(std::string* out, std::string* error) {
     }
     buffer.resize(buffer.size() * 2);
   }
+  // getcwd gives paths longer than PATH_MAX, which no open or opendir takes.
+  if (access(buffer.data(), F_OK) != 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
   *out = buffer.data();
   return true;
 }

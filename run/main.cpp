@@ -20,12 +20,12 @@ constexpr int kExitNoDatabase = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitOutputFailed = 4;
 
-// When the system cannot say where the run is (a path too long for it, a
-// folder removed), the run goes on from "./", and says so.
+// When the working folder cannot be named by its path (a path too long for
+// the system, a folder removed), the run goes on from "./", and says so.
 std::string WorkingDirectory(MessageSink& sink) {
   std::string directory, error;
   if (platform::CurrentDirectory(&directory, &error)) return directory + platform::kSeparator;
-  sink.Print(Stream::kErr, "Wrn: Unable to read the working folder's path (%s); going on in ./\n",
+  sink.Print(Stream::kErr, "Wrn: Unable to use the working folder's path (%s); going on in ./\n",
              error.c_str());
   return std::string(".") + platform::kSeparator;
 }

@@ -82,18 +82,32 @@ TEST(Run, StandardOutputThatCannotBeWrittenFailsTheRun) {
   EXPECT_EQ(std::string::npos, err.find("\n.")) << "no file is audited for nothing";
 }
 
-// A working folder that was removed has no path: the run says so and goes on
-// in "./".
-TEST(Run, WorkingFolderWithoutAPath) {
-  TempDir dir;
-  int status = Shell("cd " + dir.path() + " && mkdir gone && cd gone && rmdir ../gone && " + DEWMOP_BINARY +
-                     " -cc > ../out 2> ../err");
-  EXPECT_EQ(0, status);
-  std::string err = ReadText(dir / "err");
-  EXPECT_EQ(0u, err.find("Wrn: Unable to read the working folder's path (No such file or directory); "
-                         "going on in ./\n"))
-      << err;
-  EXPECT_NE(std::string::npos, err.find("Dir: ./\n"));
+// A working folder that was removed, or whose path is longer than the system
+// takes, cannot be named by its path: the run says so and goes on in "./".
+TEST(Run, WorkingFolderWithoutAUsablePath) {
+  const std::string deep = "for i in $(seq 25); do mkdir " + std::string(200, 'd') + " && cd -P " +
+                           std::string(200, 'd') + " || exit 1; done && echo x > a.prg";
+  const struct {
+    const char* script;  // from a fresh folder into the working folder
+    const char* reason;
+    const char* dumped;
+  } cases[] = {
+      {"mkdir gone && cd gone && rmdir ../gone", "No such file or directory", ""},
+      {deep.c_str(), "File name too long", "a.prg;;;;;001;"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    int status = Shell("cd " + dir.path() + " && " + c.script + " && " + DEWMOP_BINARY + " -cc -d > " +
+                       (dir / "out") + " 2> " + (dir / "err"));
+    Shell("rm -rf " + (dir / std::string(200, 'd')));
+    EXPECT_EQ(0, status) << c.reason;
+    std::string err = ReadText(dir / "err");
+    EXPECT_EQ(0u, err.find(std::string("Wrn: Unable to use the working folder's path (") + c.reason +
+                           "); going on in ./\n"))
+        << err;
+    EXPECT_NE(std::string::npos, err.find("Dir: ./\n"));
+    EXPECT_NE(std::string::npos, ReadText(dir / "out").find(c.dumped)) << "the run goes on in ./";
+  }
 }
 
 // Escape sequences in a title or a file name reach a terminal as '?'; a
