@@ -15,7 +15,7 @@ namespace {
 struct Extracted {
   int result;
   std::vector<uint8_t> data;
-  std::string out;  // standard output
+  std::string err;  // standard error
 };
 
 // The archive reports to `log`, which is cleared first.
@@ -24,7 +24,8 @@ Extracted Extract(ZipArchive& archive, const ZipEntry& entry, MessageLog& log) {
   x.data.resize(entry.uncompressed_size);
   log.clear();
   x.result = ZipExtract(archive, entry, x.data.data());
-  x.out = log.Text(Stream::kOut);
+  x.err = log.Text(Stream::kErr);
+  EXPECT_EQ("", log.Text(Stream::kOut));
   return x;
 }
 
@@ -58,11 +59,11 @@ TEST(ZipExtract, ArchivesFromZip) {
       if (std::string(zip) == "d.zip") {
         EXPECT_EQ(45, e->version_needed);
         EXPECT_EQ(-2, x.result);
-        EXPECT_EQ(Message(dir / zip, kZipUnsupported), x.out);
+        EXPECT_EQ(Message(dir / zip, kZipUnsupported), x.err);
         continue;
       }
       EXPECT_EQ(0, x.result) << zip << ": " << e->name;
-      EXPECT_EQ("", x.out);
+      EXPECT_EQ("", x.err);
       EXPECT_EQ(ReadFile(dir / e->name), x.data) << zip << ": " << e->name;
     }
     EXPECT_EQ(zip[1] == '.' ? 1 : 4, count) << zip;
@@ -136,7 +137,7 @@ TEST(ZipExtract, EveryFailureReportedOnceAndArchiveStaysUsable) {
     Extracted x = Extract(*archive, *entry, log);
     EXPECT_EQ(c.result, x.result) << entry->name;
     const char* explanation = c.result == -2 ? kZipUnsupported : kZipCorrupt;
-    EXPECT_EQ(c.result == 0 ? "" : Message(dir / "t.zip", explanation), x.out) << entry->name;
+    EXPECT_EQ(c.result == 0 ? "" : Message(dir / "t.zip", explanation), x.err) << entry->name;
     if (c.result == 0) {
       EXPECT_EQ(c.data, x.data) << entry->name;
     }
@@ -207,7 +208,7 @@ TEST(ZipDamage, EveryFailureReportedExactlyOnce) {
         if (!archive->exhausted()) ++failures;
         ZipClose(std::move(archive));
       }
-      const std::string out = log.Text(Stream::kOut);
+      const std::string out = log.Text(Stream::kErr);
       int messages = 0;
       for (size_t p = out.find(message); p != std::string::npos; p = out.find(message, p + 1))
         ++messages;

@@ -2,10 +2,13 @@
 // loading the central directory and walking its entries.
 #include "archive/zip.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <new>
 
+#include "platform/platform.h"
 #include "util/little_endian.h"
 
 const char kZipFileSystem[] = "Your filesystem seems to be corrupt, please check it";
@@ -18,7 +21,17 @@ namespace {
 constexpr uint8_t kEcdSignature[4] = {0x50, 0x4B, 0x05, 0x06};
 constexpr uint32_t kEcdSize = 22;
 constexpr uint32_t kEntryHeaderSize = 46;
+constexpr uint32_t kLocalHeaderSize = 30;
+// The record and its comment of at most 65,535 bytes fill the last 65,557
+// bytes of an archive at most: no search reads further back. The small
+// first window finds the record of an archive without a long comment.
 constexpr uint32_t kFirstWindow = 1024;
+constexpr uint32_t kLastWindow = kEcdSize + 0xFFFF;
+// Deflate makes at most 258 bytes of 2 bits of input, 1,032 bytes of one;
+// the slack allows for the byte after the data that the inflater is offered
+// as well.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kDeflateSlack = 1032;
 
 // Reads `length` bytes at `offset` in one piece; a read of nothing fails.
 bool ReadAt(FILE* stream, uint32_t offset, uint8_t* out, uint32_t length) {
@@ -54,7 +67,7 @@ void DecodeEntry(const uint8_t* p, ZipEntry& entry) {
 }  // namespace
 
 void ZipArchive::Report(const char* explanation) const {
-  sink_.Print(Stream::kOut, "Error in zipfile %s\n%s\n", path_.c_str(), explanation);
+  sink_.Print(Stream::kErr, "Error in zipfile %s\n%s\n", path_.c_str(), explanation);
 }
 
 uint8_t* ZipArchive::inflate_input() {
@@ -62,12 +75,12 @@ uint8_t* ZipArchive::inflate_input() {
   return inflate_input_.get();
 }
 
-// Looks backwards through ever larger tails of the file for the record
-// nearest the end and decodes it.
+// Looks backwards through the file's tail for the record nearest the end
+// and decodes it. The first window is a part of the second, so the second
+// finds nothing nearer the end than the first.
 bool ZipArchive::FindEndRecord() {
-  uint32_t window = kFirstWindow;
-  for (;;) {
-    if (window > file_size_) window = file_size_;
+  for (uint32_t window : {kFirstWindow, kLastWindow}) {
+    window = std::min(window, file_size_);
     std::unique_ptr<uint8_t[]> tail(new (std::nothrow) uint8_t[window]);
     if (!tail || !ReadAt(stream(), file_size_ - window, tail.get(), window)) return false;
     for (uint32_t at = window >= kEcdSize ? window - kEcdSize + 1 : 0; at-- > 0;) {
@@ -82,8 +95,8 @@ bool ZipArchive::FindEndRecord() {
       return true;
     }
     if (window == file_size_) return false;
-    window *= 2;
   }
+  return false;
 }
 
 // The central directory must lie inside the file: an offset or size that
@@ -107,7 +120,7 @@ std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink) 
     if (explanation) archive->Report(explanation);
     return nullptr;
   };
-  archive->stream_.reset(fopen(path.c_str(), "rb"));
+  archive->stream_.reset(platform::OpenRegularFile(path));
   if (!archive->stream_) return fail(kZipFileSystem);
   // Every read is a whole record or a 16 KiB chunk at a fresh offset, so a
   // stream buffer would only copy the bytes twice and read some twice.
@@ -141,6 +154,30 @@ const ZipEntry* ZipNextEntry(ZipArchive& archive) {
   const ZipEntry& e = archive.entry_;
   archive.cursor_ += kEntryHeaderSize + e.name_length + e.extra_length + e.comment_length;
   return &archive.entry_;
+}
+
+// An entry's span runs from its local header over at least the fixed part
+// of it and the compressed data; the name and extra field that the local
+// header adds are not counted, so a well-formed archive's spans never meet.
+bool ZipAdmit(ZipArchive& archive, const ZipEntry& entry) {
+  const uint64_t start = entry.local_header_offset;
+  const uint64_t end = start + kLocalHeaderSize + entry.compressed_size;
+  const uint64_t claimed = archive.admitted_bytes_ + entry.uncompressed_size;
+  auto next = archive.admitted_spans_.lower_bound(start);
+  const bool overlaps = (next != archive.admitted_spans_.end() && next->first < end) ||
+                        (next != archive.admitted_spans_.begin() && std::prev(next)->second > start);
+  const bool sound =
+      end <= archive.file_size_ && !overlaps && claimed <= kMaxArchiveBytes &&
+      (entry.method != 0 || entry.compressed_size == entry.uncompressed_size) &&
+      (entry.method != 8 ||
+       entry.uncompressed_size <= entry.compressed_size * kMaxDeflateRatio + kDeflateSlack);
+  if (!sound) {
+    archive.Report(kZipCorrupt);
+    return false;
+  }
+  archive.admitted_spans_.emplace(start, end);
+  archive.admitted_bytes_ = claimed;
+  return true;
 }
 
 void ZipClose(std::unique_ptr<ZipArchive> archive) { archive.reset(); }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,11 @@ struct ZipEntry {
   std::string name;  // cut at a zero byte
 };
 
+// What the entries admitted from one archive may claim in all: four times
+// the largest image the audit holds in memory (256 MiB). Real archives of
+// C64 or Amiga images claim a few MiB.
+constexpr uint64_t kMaxArchiveBytes = uint64_t{1} << 30;
+
 // The explanations of "Error in zipfile %s\n%s\n".
 extern const char kZipFileSystem[];
 extern const char kZipCorrupt[];
@@ -62,6 +68,7 @@ class ZipArchive {
   friend std::unique_ptr<ZipArchive> ZipOpen(const std::string& path,
                                              MessageSink& sink);
   friend const ZipEntry* ZipNextEntry(ZipArchive& archive);
+  friend bool ZipAdmit(ZipArchive& archive, const ZipEntry& entry);
 
   ZipArchive(const std::string& path, MessageSink& sink)
       : path_(path), sink_(sink) {}
@@ -85,6 +92,10 @@ class ZipArchive {
   uint32_t cursor_ = 0;
   ZipEntry entry_;
   std::unique_ptr<uint8_t[]> inflate_input_;
+  // The spans of the entries admitted so far, [start, end) by start, and
+  // the uncompressed bytes they claim.
+  std::map<uint64_t, uint64_t> admitted_spans_;
+  uint64_t admitted_bytes_ = 0;
 };
 
 // Opens an archive; nullptr (its reason reported to `sink`) when it cannot be
@@ -94,6 +105,16 @@ std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink);
 // The next central-directory entry, or nullptr at the end or on a malformed
 // entry (reported). Valid until the next call or ZipClose.
 const ZipEntry* ZipNextEntry(ZipArchive& archive);
+
+// Asked before a buffer is made for `entry`: true when extracting it asks
+// no more than the archive's own bytes can honestly hold, and the entry is
+// then counted as taken. Its span (local header and compressed data) must
+// lie in the file and meet no span admitted before, so no byte is inflated
+// twice; a stored entry's two sizes must agree; a deflated entry may claim
+// no more than 1,032 times its compressed size (deflate's limit, and a
+// little slack); and the admitted entries together may claim no more than
+// kMaxArchiveBytes. Otherwise it reports corrupt and returns false.
+bool ZipAdmit(ZipArchive& archive, const ZipEntry& entry);
 
 // Releases everything the archive holds.
 void ZipClose(std::unique_ptr<ZipArchive> archive);

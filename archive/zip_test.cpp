@@ -24,8 +24,13 @@ NullSink quiet;
 std::string FailedOpen(const std::string& path) {
   MessageLog log;
   EXPECT_EQ(nullptr, ZipOpen(path, log));
-  EXPECT_EQ("", log.Text(Stream::kErr));
-  return log.Text(Stream::kOut);
+  EXPECT_EQ("", log.Text(Stream::kOut));
+  return log.Text(Stream::kErr);
+}
+
+std::vector<uint8_t> Appended(std::vector<uint8_t> bytes, size_t count) {
+  bytes.resize(bytes.size() + count, 'x');
+  return bytes;
 }
 
 std::vector<std::string> EntryNames(ZipArchive& archive) {
@@ -103,6 +108,12 @@ TEST(ZipOpen, FailuresWithTheirExplanation) {
       {"record nearest the end wins",
        BuildZip(one, {.comment = std::string("PK\x05\x06\x01\x00", 6) + std::string(40, '\0')}),
        kZipUnsupported},
+      // The record lies at most 22 + 65,535 bytes before the end; nothing
+      // further back is read.
+      {"record behind the longest comment", BuildZip({}, {.comment = std::string(65535, 'c')}),
+       kZipUnsupported},
+      {"record one byte further back", Appended(BuildZip({}, {.comment = std::string(65535, 'c')}), 1),
+       kZipCorrupt},
       {"directory size 0", BuildZip(one, {.directory_size = 0}), kZipCorrupt},
       {"directory beyond the end", BuildZip(one, {.directory_offset = 0xFFFFFFF0u}), kZipCorrupt},
       {"directory far larger than the file", BuildZip(one, {.directory_size = 0x7FFFFFF0u}), kZipCorrupt},
@@ -145,7 +156,7 @@ TEST(ZipNextEntry, EntryRunningPastDirectoryIsReportedEachTime) {
     ASSERT_NE(nullptr, ZipNextEntry(*archive));
     for (int call = 0; call < 2; ++call) EXPECT_EQ(nullptr, ZipNextEntry(*archive));
     EXPECT_EQ(Message(dir / "t.zip", kZipCorrupt) + Message(dir / "t.zip", kZipCorrupt),
-              log.Text(Stream::kOut));
+              log.Text(Stream::kErr));
     ZipClose(std::move(archive));
   }
 }
@@ -162,6 +173,69 @@ TEST(ZipNextEntry, NameIsCutAtZeroAndEndsWhereTheBytesEnd) {
   EXPECT_EQ("a.d64", e->name);
   EXPECT_EQ(10, e->name_length);
   EXPECT_EQ(std::vector<std::string>{"b"}, EntryNames(*archive));
+}
+
+ZipFixtureEntry At(ZipFixtureEntry e, uint32_t local_header_offset) {
+  e.local_header_offset = local_header_offset;
+  return e;
+}
+
+// A deflated entry of `compressed` bytes (not a real stream: only the sizes
+// count here) that claims `uncompressed`.
+ZipFixtureEntry Claiming(const std::string& name, uint32_t compressed, uint32_t uncompressed) {
+  ZipFixtureEntry e = DeflatedEntry(name, {});
+  e.payload.assign(compressed, 0);
+  e.compressed_size = compressed;
+  e.uncompressed_size = uncompressed;
+  return e;
+}
+
+// Each row is an archive whose entries are admitted in order until the
+// first refusal (true: admitted).
+TEST(ZipAdmit, RefusesWhatNoHonestArchiveAsks) {
+  const std::vector<uint8_t> data = SampleBytes(3000);
+  const ZipFixtureEntry a = StoredEntry("a.prg", data), b = DeflatedEntry("b.prg", data);
+  const uint32_t a_size = 30 + 5 + 3000;
+  const uint32_t quarter = 256u << 20, quarter_input = (quarter - 1032) / 1032 + 1;
+  ZipFixtureEntry stored_sizes = a;
+  stored_sizes.uncompressed_size = 2999;
+  ZipFixtureEntry beyond = b;
+  beyond.compressed_size = 100000;
+  const struct {
+    const char* what;
+    std::vector<ZipFixtureEntry> entries;
+    std::vector<bool> admitted;
+  } cases[] = {
+      {"stored and deflated side by side", {a, b}, {true, true}},
+      {"one local header for two entries", {a, At(a, 0)}, {true, false}},
+      {"a header inside the data before it", {b, At(a, 40)}, {true, false}},
+      {"data running into a later header", {At(a, 200), At(a, 0)}, {true, false}},
+      {"spans in any order", {At(a, a_size), At(a, 0)}, {true, true}},
+      {"stored sizes that disagree", {stored_sizes}, {false}},
+      {"data beyond the end of the file", {a, beyond}, {true, false}},
+      {"deflate's limit", {Claiming("x.prg", 100, 100 * 1032 + 1032)}, {true}},
+      {"one byte beyond deflate's limit", {Claiming("x.prg", 100, 100 * 1032 + 1033)}, {false}},
+      {"four of the largest images, then one byte more",
+       {Claiming("1.d64", quarter_input, quarter), Claiming("2.d64", quarter_input, quarter),
+        Claiming("3.d64", quarter_input, quarter), Claiming("4.d64", quarter_input, quarter),
+        Claiming("5.d64", 1, 1)},
+       {true, true, true, true, false}},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    WriteFile(dir / "t.zip", BuildZip(c.entries));
+    MessageLog log;
+    std::unique_ptr<ZipArchive> archive = ZipOpen(dir / "t.zip", log);
+    ASSERT_NE(nullptr, archive) << c.what;
+    std::vector<bool> admitted;
+    while (const ZipEntry* e = ZipNextEntry(*archive)) {
+      admitted.push_back(ZipAdmit(*archive, *e));
+      if (!admitted.back()) break;
+    }
+    EXPECT_EQ(c.admitted, admitted) << c.what;
+    EXPECT_EQ(c.admitted.back() ? "" : Message(dir / "t.zip", kZipCorrupt), log.Text(Stream::kErr))
+        << c.what;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "archive/zip.h"
 #include "audit/identify.h"
 #include "audit/report.h"
+#include "platform/platform.h"
 #include "util/ascii.h"
 #include "util/crc32.h"
 #include "util/file.h"
@@ -28,11 +29,11 @@ std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size, bool zeroed) {
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
 }
 
-// Reads a whole file; false when it cannot be opened, is too large, or a
-// read comes up short.
+// Reads a whole file; false when it is no regular file, cannot be opened,
+// is too large, or a read comes up short.
 bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
                    uint32_t* size) {
-  FileOwner file(fopen(path.c_str(), "rb"));
+  FileOwner file(platform::OpenRegularFile(path));
   if (!file || fseek(file.get(), 0, SEEK_END) != 0) return false;
   long length = ftell(file.get());
   if (length < 0 || static_cast<unsigned long>(length) > kMaxImageSize ||
@@ -71,7 +72,7 @@ bool ScanImage(const SystemProfile& profile, ImageType type, uint8_t* image,
   return true;
 }
 
-enum class Outcome { kListed, kUnreadable, kNoReader };
+enum class Outcome { kListed, kUnreadable, kNoReader, kCancelled };
 
 Outcome ListPlainFile(const SystemProfile& profile, FileRecord* record) {
   std::string extension = ExtensionOf(record->name);
@@ -89,15 +90,40 @@ Outcome ListPlainFile(const SystemProfile& profile, FileRecord* record) {
                                                             : Outcome::kNoReader;
 }
 
+// Makes the buffer of an archive entry and extracts the entry into it;
+// nullptr when the entry is too large to hold or the archive refuses it
+// (ZipAdmit, which reports its own refusal). A failed extraction still
+// yields the buffer.
+std::unique_ptr<uint8_t[]> ExtractEntry(ZipArchive& archive, const ZipEntry& entry,
+                                        FileRecord* record) {
+  if (entry.uncompressed_size <= kMaxImageSize && !ZipAdmit(archive, entry)) return nullptr;
+  std::unique_ptr<uint8_t[]> image = AllocateImage(entry.uncompressed_size, true);
+  if (!image) {
+    record->messages.Print(Stream::kErr, "\nErr: Unable to hold %s of zipfile %s in memory\n",
+                           entry.name.c_str(), record->name.c_str());
+    return nullptr;
+  }
+  ZipExtract(archive, entry, image.get());
+  return image;
+}
+
 // Every image inside the archive goes into the one set. An entry that
-// cannot be held in memory leaves the archive unidentified: an archive with
-// a member missing must never match a title.
+// cannot be held in memory, or that the archive refuses, leaves the archive
+// unidentified: an archive with a member missing must never match a title.
+// A first interrupt stops the archive before its next entry; it is then
+// neither dumped, matched nor moved.
 Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
   MessageLog& messages = record->messages;
   std::unique_ptr<ZipArchive> archive = ZipOpen(record->path, messages);
   if (!archive) return Outcome::kUnreadable;
   Outcome outcome = Outcome::kListed;
-  while (const ZipEntry* entry = ZipNextEntry(*archive)) {
+  for (;;) {
+    if (platform::InterruptRequested()) {
+      outcome = Outcome::kCancelled;
+      break;
+    }
+    const ZipEntry* entry = ZipNextEntry(*archive);
+    if (!entry) break;
     if (!entry->name.empty() && entry->name.back() == '/') continue;  // a folder, no image
     std::string extension = ExtensionOf(entry->name);
     ImageType type = -1;
@@ -108,15 +134,8 @@ Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
       type = FindImageType(profile, extension);
       if (type == 0) continue;
     }
-    std::unique_ptr<uint8_t[]> image = AllocateImage(entry->uncompressed_size, true);
-    if (!image) {
-      messages.Print(Stream::kErr, "\nErr: Unable to hold %s of zipfile %s in memory\n",
-                     entry->name.c_str(), record->name.c_str());
-      outcome = Outcome::kNoReader;
-      break;
-    }
-    ZipExtract(*archive, *entry, image.get());
-    if (!ScanImage(profile, type, image.get(), entry->uncompressed_size, record)) {
+    std::unique_ptr<uint8_t[]> image = ExtractEntry(*archive, *entry, record);
+    if (!image || !ScanImage(profile, type, image.get(), entry->uncompressed_size, record)) {
       outcome = Outcome::kNoReader;
       break;
     }
@@ -151,8 +170,8 @@ FileRecord ListFile(const SystemProfile& profile, const std::string& name,
   std::string extension = ExtensionOf(name);
   Outcome outcome = ExtensionMatches(extension, ".ZIP") ? ListArchive(profile, &record)
                                                          : ListPlainFile(profile, &record);
-  if (outcome == Outcome::kNoReader) {
-    record.result = kNoReader;
+  if (outcome == Outcome::kNoReader || outcome == Outcome::kCancelled) {
+    record.result = outcome == Outcome::kNoReader ? kNoReader : kCancelled;
     return record;
   }
   if (outcome == Outcome::kUnreadable) {

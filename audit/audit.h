@@ -17,8 +17,9 @@
 using CrcSet = std::vector<uint32_t>;
 
 // AuditFile's results.
-constexpr uint32_t kAudited = 1;    // read and listed to its end
-constexpr uint32_t kNoReader = 32;  // no reader for the file or one of its images
+constexpr uint32_t kAudited = 1;     // read and listed to its end
+constexpr uint32_t kNoReader = 32;   // no reader for the file or one of its images
+constexpr uint32_t kCancelled = 64;  // an interrupt stopped it inside an archive
 
 // The largest image read into memory, far above any C64 or Amiga image; a
 // declared size above it is taken as damage, not allocated.
@@ -30,8 +31,8 @@ struct FileRecord {
   std::string name;  // as the walk found it, or as typed
   std::string path;  // the directory and the name
   CrcSet crcs;
-  // What listing it said, then (when a reader was made for every image) its
-  // progress mark and any "Empty:" message.
+  // What listing it said, then (when a reader was made for every image and
+  // no interrupt came) its progress mark and any "Empty:" message.
   MessageLog messages;
   uint32_t result = kAudited;
 };
@@ -51,10 +52,10 @@ FileRecord ListFile(const SystemProfile& profile, const std::string& name,
 
 // Writes the record's messages, then, for a listed file that is not empty,
 // its dump line, or its identification (info block or rename). Returns the
-// record's result.
+// record's result; a cancelled file is neither dumped, matched nor moved.
 uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags flags);
 
-// ListFile, then ReportFile: kAudited or kNoReader, never 0.
+// ListFile, then ReportFile: kAudited, kNoReader or kCancelled, never 0.
 uint32_t AuditFile(const AuditContext& context, const std::string& name,
                    const std::string& directory, RunFlags flags);
 

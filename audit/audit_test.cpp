@@ -1,7 +1,16 @@
-// Extension matching: case-insensitive prefixes against the profile's table.
+// Extension matching: case-insensitive prefixes against the profile's table;
+// archives the audit leaves unidentified.
 #include "audit/audit.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+
+#include "archive/zip.h"
+#include "platform/platform.h"
+#include "tests/fixtures/process.h"
+#include "tests/fixtures/zip_writer.h"
 
 namespace {
 
@@ -30,6 +39,43 @@ TEST(FindImageType, FirstMatchingEntryInTableOrder) {
   EXPECT_EQ(2, FindImageType(kAmigaProfile, ".adz"));
   EXPECT_EQ(3, FindImageType(kAmigaProfile, ".Zip"));
   EXPECT_EQ(0, FindImageType(kAmigaProfile, ".d64"));
+}
+
+// The second entry shares the first one's local header: it is refused
+// before its buffer is made, as an entry too large to hold would be, so the
+// archive gets no progress mark and no CRCs, only the ZIP reader's message.
+TEST(ListFile, ArchiveWithARefusedEntryIsLeftUnidentified) {
+  TempDir dir;
+  ZipFixtureEntry entry = StoredEntry("a.prg", SampleBytes(100));
+  ZipFixtureEntry shared = entry;
+  shared.local_header_offset = 0;
+  WriteFile(dir / "t.zip", BuildZip({entry, shared}));
+  FileRecord record = ListFile(kC64Profile, "t.zip", dir.path() + "/");
+  EXPECT_EQ(kNoReader, record.result);
+  EXPECT_EQ("Error in zipfile " + (dir / "t.zip") + "\n" + kZipCorrupt + "\n",
+            record.messages.Text(Stream::kErr));
+  EXPECT_EQ("", record.messages.Text(Stream::kOut));
+}
+
+// After a first interrupt, lists and reports the archive `t.zip` in
+// `folder`: 0 when it was cancelled and nothing of it was reported.
+int ListAndReportAfterAnInterrupt(const std::string& folder) {
+  platform::StartKeyWatch();
+  std::raise(SIGINT);
+  platform::StopKeyWatch();
+  FileRecord record = ListFile(kC64Profile, "t.zip", folder);
+  Database database;
+  MessageLog out;
+  AuditContext context{kC64Profile, database, out};
+  const bool cancelled = ReportFile(context, record, RF_DUMP) == kCancelled;
+  return cancelled && record.messages.empty() && out.empty() ? 0 : 1;
+}
+
+// The interrupt flag is process-wide, so it is raised in a child.
+TEST(ListFileDeathTest, InterruptStopsAnArchiveBeforeItsNextEntry) {
+  TempDir dir;
+  WriteFile(dir / "t.zip", BuildZip({StoredEntry("a.prg", SampleBytes(100))}));
+  EXPECT_EXIT(std::exit(ListAndReportAfterAnInterrupt(dir.path() + "/")), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

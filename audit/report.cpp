@@ -3,9 +3,25 @@
 
 #include <cstdio>
 
+namespace {
+
+// A ';' in the name would start a new field and a line end a new record;
+// they and every other control character are written as '_', so that the
+// line stays one record of the DAT file.
+std::string DumpName(const std::string& name) {
+  std::string field = name;
+  for (char& c : field) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == ';' || byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  return field;
+}
+
+}  // namespace
+
 void WriteDumpLine(MessageSink& out, const std::string& name,
                    const std::vector<uint32_t>& crcs) {
-  std::string line = name + ";;;;";
+  std::string line = DumpName(name) + ";;;;";
   char field[16];
   snprintf(field, sizeof field, ";%03u", static_cast<unsigned>(crcs.size()));
   line += field;

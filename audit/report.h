@@ -8,8 +8,8 @@
 #include "database/dat.h"
 #include "util/messages.h"
 
-// One DAT record line: the name, four empty fields, the count and the CRCs
-// in set order.
+// One DAT record line: the name (';' and control characters written as
+// '_'), four empty fields, the count and the CRCs in set order.
 void WriteDumpLine(MessageSink& out, const std::string& name,
                    const std::vector<uint32_t>& crcs);
 

@@ -67,7 +67,7 @@ bool CImageT64::runs_past_end() {
   if (end <= image_size) return false;
   const uint8_t* name = entry_ + kNameOffset;
   long room = image_end - name;
-  sink_.Print(Stream::kOut, "Err: file %.*s exceeds tape\n", room > INT_MAX ? INT_MAX : static_cast<int>(room),
+  sink_.Print(Stream::kErr, "Err: file %.*s exceeds tape\n", room > INT_MAX ? INT_MAX : static_cast<int>(room),
               reinterpret_cast<const char*>(name));
   error_flags |= IMGERR_PAST_END;
   next_file_size = 0;
@@ -102,7 +102,7 @@ const uint8_t* CImageT64::next_file(uint32_t* length) {
   }
   if (next_file_size > image_size) {
     next_file_size = 0;
-    sink_.Write(Stream::kOut,
+    sink_.Write(Stream::kErr,
                 "\nErr: Not supposed to be here CImageT64::next_file()\n"
                 "\tif(next_file_size > image_size)\n");
     error_flags |= IMGERR_TOO_BIG;

@@ -17,14 +17,14 @@ namespace {
 struct Listing {
   std::vector<Bytes> files;
   uint32_t flags;
-  std::string out;
+  std::string err;
 };
 
 Listing ListT64(Bytes& image) {
   MessageLog log;
   CImageT64 reader(image.data(), static_cast<uint32_t>(image.size()), log);
-  Listing listing{ListFiles(reader), reader.error_flags, log.Text(Stream::kOut)};
-  EXPECT_EQ("", log.Text(Stream::kErr));
+  Listing listing{ListFiles(reader), reader.error_flags, log.Text(Stream::kErr)};
+  EXPECT_EQ("", log.Text(Stream::kOut));
   return listing;
 }
 
@@ -50,7 +50,7 @@ TEST(CImageT64, DirectoryShapes) {
     std::vector<T64Entry> entries;
     std::vector<std::tuple<uint16_t, uint32_t, uint32_t>> files;  // load, [from, to)
     uint32_t flags;
-    std::string out;
+    std::string err;
   } cases[] = {
       {"three files", 30, kThree,
        {{0x0801, 1024, 2048}, {0x1000, 2048, 3072}, {0xC000, 3072, 4000}}, 0, ""},
@@ -90,7 +90,7 @@ TEST(CImageT64, DirectoryShapes) {
     EXPECT_EQ(original, image) << c.what << ": nothing else is written";
     EXPECT_EQ(expected, listing.files) << c.what;
     EXPECT_EQ(c.flags, listing.flags) << c.what;
-    EXPECT_EQ(c.out, listing.out) << c.what;
+    EXPECT_EQ(c.err, listing.err) << c.what;
   }
 }
 
@@ -106,7 +106,7 @@ TEST(CImageT64, NameIsPrintedNoFurtherThanTheImageEnd) {
   EXPECT_TRUE(listing.files.empty());
   EXPECT_EQ(IMGERR_PAST_END, listing.flags);
   std::string name = "NAME            " + std::string(size - 0x60, '\x01');
-  EXPECT_TRUE(listing.out == "Err: file " + name + " exceeds tape\n") << listing.out.size();
+  EXPECT_TRUE(listing.err == "Err: file " + name + " exceeds tape\n") << listing.err.size();
 }
 
 TEST(CImageT64, ImagesShorterThanTheirDirectory) {

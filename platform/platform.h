@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,11 @@ namespace platform {
 
 constexpr char kSeparator = '/';
 
-// The process's current directory, without a trailing separator.
-bool CurrentDirectory(std::string* out);
+// The process's current directory, without a trailing separator. False
+// when the system cannot give it, or when it cannot reach the folder by
+// that path (longer than the system allows, or through a folder that may
+// not be searched); `error`, when given, then says why.
+bool CurrentDirectory(std::string* out, std::string* error = nullptr);
 
 // What a path names, seen without following a symbolic link.
 enum class FileKind { kMissing, kRegular, kDirectory, kSymlink, kOther };
@@ -31,6 +35,15 @@ FileKind KindOf(const std::string& path);
 
 // On failure `reason` says why.
 bool MakeDirectory(const std::string& path, std::string* reason);
+
+// Opens `path` (after symbolic links) for binary reading only when it is a
+// regular file: a FIFO, a device or a directory is refused before it is
+// opened, and the open itself never waits. nullptr when refused or when it
+// cannot be opened; the caller closes the stream.
+FILE* OpenRegularFile(const std::string& path);
+
+// True when `stream` (stdout or stderr) is a terminal.
+bool IsTerminal(FILE* stream);
 
 enum class MoveResult { kMoved, kTargetExists, kFailed };
 
@@ -85,5 +98,10 @@ void TuneAllocator();
 void StartKeyWatch();
 bool KeyWaiting();
 void StopKeyWatch();
+
+// True once the first SIGINT or SIGTERM of a key watch has come (a key
+// press does not count). A plain read that any thread may make, so that
+// long work can stop between two steps.
+bool InterruptRequested();
 
 }  // namespace platform

@@ -13,16 +13,25 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 namespace platform {
 
-bool CurrentDirectory(std::string* out) {
+bool CurrentDirectory(std::string* out, std::string* error) {
   std::vector<char> buffer(256);
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return false;
+    if (errno != ERANGE) {
+      if (error) *error = std::strerror(errno);
+      return false;
+    }
     buffer.resize(buffer.size() * 2);
+  }
+  // getcwd gives paths longer than PATH_MAX, which no open or opendir takes.
+  if (access(buffer.data(), F_OK) != 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
   }
   *out = buffer.data();
   return true;
@@ -76,6 +85,27 @@ static MoveResult MoveFailed(std::string* reason) {
   *reason = std::strerror(errno);
   return MoveResult::kFailed;
 }
+
+// stat first, so that a FIFO or a device is never opened at all; then the
+// open, which O_NONBLOCK keeps from waiting if the name was swapped in
+// between, and fstat to be sure of what was opened.
+FILE* OpenRegularFile(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+bool IsTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 MoveResult MoveNoReplace(const std::string& from, const std::string& to,
                          std::string* reason) {
@@ -228,8 +258,10 @@ void TuneAllocator() {
   mallopt(M_TRIM_THRESHOLD, kKeep);
 }
 
-// Key watch state: written by the signal handler and read by KeyWaiting.
-static volatile sig_atomic_t g_interrupts = 0;
+// Key watch state: written by the signal handler, read by KeyWaiting and by
+// any thread through InterruptRequested.
+static std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
 static bool g_terminal_saved = false;
 static struct termios g_saved_terminal;
 
@@ -275,5 +307,7 @@ void StopKeyWatch() {
   RestoreTerminal();
   g_terminal_saved = false;
 }
+
+bool InterruptRequested() { return g_interrupts > 0; }
 
 }  // namespace platform

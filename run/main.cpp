@@ -19,17 +19,26 @@ constexpr int kExitRan = 0;
 constexpr int kExitNoDatabase = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFolderInUse = 3;
+constexpr int kExitOutputFailed = 4;
 
-std::string WorkingDirectory() {
-  std::string directory;
-  if (!platform::CurrentDirectory(&directory)) return std::string(".") + platform::kSeparator;
-  return directory + platform::kSeparator;
+// When the working folder cannot be named by its path (a path too long for
+// the system, a folder removed), the run goes on from "./", and says so.
+std::string WorkingDirectory(MessageSink& sink) {
+  std::string directory, error;
+  if (platform::CurrentDirectory(&directory, &error)) return directory + platform::kSeparator;
+  sink.Print(Stream::kErr, "Wrn: Unable to use the working folder's path (%s); going on in ./\n",
+             error.c_str());
+  return std::string(".") + platform::kSeparator;
 }
 
-void WalkEveryPattern(RunState& run, const std::string& directory, const AuditContext& context) {
+// Standard output that cannot be written ends the walk, as it would end cat:
+// the files after it would be audited for nothing.
+void WalkEveryPattern(RunState& run, const std::string& directory, const AuditContext& context,
+                      const ConsoleSink& console) {
   DirectoryWalker walker(platform::KeyWaiting, context.out);
-  PerFileOperation audit = [&context](const std::string& name, const std::string& folder,
-                                      RunFlags fileFlags) {
+  PerFileOperation audit = [&context, &console](const std::string& name, const std::string& folder,
+                                                RunFlags fileFlags) {
+    if (console.OutputFailed()) return 0u;
     return AuditFile(context, name, folder, fileFlags);
   };
   std::string pattern;
@@ -66,7 +75,7 @@ bool HoldFolder(platform::ExclusiveLock& lock, const DatFiles& files, MessageSin
 
 int main(int argc, char** argv) {
   ConsoleSink console;
-  std::string directory = WorkingDirectory();
+  std::string directory = WorkingDirectory(console);
   RunState run;
   run.flags = ParseOptions(argc, argv, run, console);
   if (run.flags == 0) {
@@ -80,11 +89,11 @@ int main(int argc, char** argv) {
   const bool identifies = (run.flags & (RF_RENAME | RF_INFO)) != 0;
   uint32_t recordCount = 0;
   platform::ExclusiveLock lock;
-  if (identifies && !HoldFolder(lock, files, console)) {
-    console.Write(Stream::kErr, "\n\nDone.\n");
-    return kExitFolderInUse;
-  }
   if (identifies) {
+    if (!HoldFolder(lock, files, console)) {
+      console.Write(Stream::kErr, "\n\nDone.\n");
+      return kExitFolderInUse;
+    }
     recordCount = LoadDat(run.database, files, console);
     if (recordCount == 0) {
       console.Write(Stream::kErr, "Error getting ingredients.\n");
@@ -99,7 +108,7 @@ int main(int argc, char** argv) {
   } else {
     console.Write(Stream::kErr, "Dump mode\n");
     console.Write(Stream::kOut, DatVersion(run.database, files));
-    fflush(stdout);
+    console.Flush();
   }
   console.Write(Stream::kErr, "Warning- contents under pressure!\n\n");
 
@@ -108,9 +117,10 @@ int main(int argc, char** argv) {
   platform::StartKeyWatch();
   AuditContext context{*run.profile, run.database, console};
   if (run.flags & RF_SINGLE_FILE) {
-    AuditFile(context, run.fileName, "", run.flags);
+    if (AuditFile(context, run.fileName, "", run.flags) == kCancelled)
+      console.Write(Stream::kErr, "\nUser cancelled\n");
   } else {
-    WalkEveryPattern(run, directory, context);
+    WalkEveryPattern(run, directory, context, console);
   }
   platform::StopKeyWatch();
 
@@ -120,6 +130,12 @@ int main(int argc, char** argv) {
     console.Write(Stream::kErr, "\nUnloading Data\n");
     UnloadDat(run.database, files, console);
   }
+  // A truncated dump must never look like a whole one.
+  console.Flush();
+  if (console.OutputFailed()) {
+    console.Print(Stream::kErr, "\nErr: Unable to write standard output: %s\n",
+                  console.OutputError().c_str());
+  }
   console.Write(Stream::kErr, "\n\nDone.\n");
-  return kExitRan;
+  return console.OutputFailed() ? kExitOutputFailed : kExitRan;
 }

@@ -1,15 +1,13 @@
 // The binary under faults: folders it may not write, a file that vanishes
-// before its audit, and Ctrl-C at any moment of a rename run.
-#include <fcntl.h>
+// before its audit, a FIFO among the images, and Ctrl-C at any moment of a
+// rename run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "testkit/random.h"
@@ -111,68 +109,45 @@ TEST_F(ReadOnlyTest, HaveFileInAFolderNotWritableKeepsItsOldBytes) {
       << "no scratch file is left behind";
 }
 
-// The process whose current folder is `folder`: the run started there.
-pid_t ProcessIn(const std::string& folder) {
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    std::error_code error;
-    auto cwd = std::filesystem::read_symlink(entry.path() / "cwd", error);
-    if (!error && cwd == folder) return std::stoi(entry.path().filename().string());
-  }
-  return -1;
-}
-
-// True once `pid` has sat in openat for 50 ms: a pipe's open waiting for a
-// writer, not the quick open of a file or folder.
-bool WaitsInOpen(pid_t pid) {
-  for (int still = 0; still < 5; ++still) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
-    long number = -1;
-    if (!(file >> number) || number != SYS_openat) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-// A pipe and a plain image, listed by the same walk in that order. The
-// audit blocks on the pipe; the test then deletes the image, which the walk
-// has listed, and opens the pipe's write end to let the audit go on.
+// Empty programs, which the audit reports one by one, and a tape that a
+// later walk dumps. The run stalls in the middle of the PRG walk while the
+// test holds its standard error back; the test then deletes the program
+// that walk lists last, and lets the run go on.
 TEST(FaultTest, FileDeletedAfterTheWalkListedItIsReportedAndTheRunGoesOn) {
   TempDir dir;
-  std::string pipe, image;
-  // Listing order follows names on some file systems and creation order
-  // on others: one of these arrangements puts the pipe first.
-  for (int arrangement = 0; arrangement < 4 && pipe.empty(); ++arrangement) {
-    std::string first = arrangement & 1 ? "b.d64" : "a.d64";
-    std::string second = arrangement & 1 ? "a.d64" : "b.d64";
-    std::filesystem::remove(dir / first);
-    std::filesystem::remove(dir / second);
-    if (arrangement & 2) WriteFile(dir / second, SeededBytes(400, 3));
-    ASSERT_EQ(0, mkfifo((dir / first).c_str(), 0644));
-    if (!(arrangement & 2)) WriteFile(dir / second, SeededBytes(400, 3));
-    if (ListingOrder(dir.path()).front() == first) pipe = first, image = second;
-  }
-  ASSERT_FALSE(pipe.empty());
-  Bytes program = {0x01, 0x08, 0x60};
-  WriteFile(dir / "later.prg", program);
+  for (int i = 0; i < 300; ++i) WriteFile(dir / ("p" + std::to_string(i) + ".prg"), Bytes{});
+  Bytes tape = {0x01, 0x08, 0x60};
+  WriteFile(dir / "later.tap", tape);
 
-  TerminalRun run({"-cc", "-d"}, dir.path());
-  bool waiting = false;
-  for (int i = 0; i < 500 && !waiting; ++i) {
-    pid_t pid = ProcessIn(dir.path());
-    waiting = pid > 0 && WaitsInOpen(pid);
-    if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(waiting) << "the audit never waited on the pipe";
-  ASSERT_EQ(0, unlink((dir / image).c_str()));
-  close(open((dir / pipe).c_str(), O_WRONLY | O_NONBLOCK));
+  TerminalRun run({"-cc", "-d"}, dir.path(), true);
+  ASSERT_TRUE(run.WaitUntilStalled());
+  std::string last;
+  for (const std::string& name : ListingOrder(dir.path()))
+    if (name.ends_with(".prg")) last = name;
+  ASSERT_EQ(0, unlink((dir / last).c_str()));
   RunResult result = run.Finish();
 
   EXPECT_EQ(0, result.exit_code);
-  std::string deleted = dir / image;
+  std::string deleted = dir / last;
   EXPECT_TRUE(Has(result.err, "\nErr: Unable to open file " + deleted + "\n.\nEmpty: " +
                                   deleted + "\n"))
       << result.err;
-  EXPECT_TRUE(Has(result.out, "later.prg;;;;;001;" + Hex(Crc(program)) + "\n")) << result.out;
+  EXPECT_TRUE(Has(result.out, "later.tap;;;;;001;" + Hex(Crc(tape)) + "\n")) << result.out;
+  EXPECT_TRUE(Has(result.err, "\n\nDone.\n"));
+}
+
+// A FIFO is no image: it is reported like a file that cannot be opened,
+// without waiting for a writer, so a SIGTERM (which stops the run after the
+// current file) ends the run at once.
+TEST(FaultTest, FifoIsNeverWaitedOn) {
+  TempDir dir;
+  for (const char* name : {"x.d64", "y.zip"}) ASSERT_EQ(0, mkfifo((dir / name).c_str(), 0644));
+  TerminalRun run({"-cc", "-d"}, dir.path());
+  ASSERT_TRUE(run.WaitForError("Dir: "));
+  run.Signal(SIGTERM);
+  RunResult result = run.Finish(10);
+  EXPECT_EQ(0, result.exit_code) << "the run waited on a FIFO";
+  EXPECT_TRUE(Has(result.err, "\nErr: Unable to open file " + (dir / "x.d64") + "\n.\nEmpty: ")) << result.err;
   EXPECT_TRUE(Has(result.err, "\n\nDone.\n"));
 }
 

@@ -1,8 +1,14 @@
-// The run's framing, on the real binary: usage, dump mode, a missing database.
+// The run's framing, on the real binary: usage, dump mode, a missing
+// database, output that cannot be written, a working folder without a path,
+// and what a terminal is shown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "tests/fixtures/collection.h"
 #include "tests/fixtures/dat_files.h"
 #include "tests/fixtures/process.h"
+#include "tests/fixtures/terminal.h"
 
 namespace {
 
@@ -57,6 +63,71 @@ TEST(Run, MissingDatabase) {
     EXPECT_EQ("", run.out);
     EXPECT_EQ("Error getting ingredients.\n\n\nDone.\n", run.err);
   }
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A dump into a full disk must not look like a whole one: the run stops at
+// the first failed write and says so.
+TEST(Run, StandardOutputThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  WriteFile(dir / "a.prg", Content(1, 300));
+  int status = Shell("cd " + dir.path() + " && " + DEWMOP_BINARY + " -cc -d > /dev/full 2> err");
+  EXPECT_EQ(4, status);
+  std::string err = ReadText(dir / "err");
+  EXPECT_TRUE(EndsWith(err, "\nErr: Unable to write standard output: No space left on device\n\n\nDone.\n"))
+      << err;
+  EXPECT_EQ(std::string::npos, err.find("\n.")) << "no file is audited for nothing";
+}
+
+// A working folder that was removed, or whose path is longer than the system
+// takes, cannot be named by its path: the run says so and goes on in "./".
+TEST(Run, WorkingFolderWithoutAUsablePath) {
+  const std::string deep = "for i in $(seq 25); do mkdir " + std::string(200, 'd') + " && cd -P " +
+                           std::string(200, 'd') + " || exit 1; done && echo x > a.prg";
+  const struct {
+    const char* script;  // from a fresh folder into the working folder
+    const char* reason;
+    const char* dumped;
+  } cases[] = {
+      {"mkdir gone && cd gone && rmdir ../gone", "No such file or directory", ""},
+      {deep.c_str(), "File name too long", "a.prg;;;;;001;"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    int status = Shell("cd " + dir.path() + " && " + c.script + " && " + DEWMOP_BINARY + " -cc -d > " +
+                       (dir / "out") + " 2> " + (dir / "err"));
+    Shell("rm -rf " + (dir / std::string(200, 'd')));
+    EXPECT_EQ(0, status) << c.reason;
+    std::string err = ReadText(dir / "err");
+    EXPECT_EQ(0u, err.find(std::string("Wrn: Unable to use the working folder's path (") + c.reason +
+                           "); going on in ./\n"))
+        << err;
+    EXPECT_NE(std::string::npos, err.find("Dir: ./\n"));
+    EXPECT_NE(std::string::npos, ReadText(dir / "out").find(c.dumped)) << "the run goes on in ./";
+  }
+}
+
+// Escape sequences in a title or a file name reach a terminal as '?'; a
+// file or a pipe gets every byte.
+TEST(Run, ControlCharactersReachATerminalOnlyEscaped) {
+  TempDir dir;
+  Bytes game = Content(1, 300);
+  WriteFile(dir / "game.prg", game);
+  WriteFile(dir / "e\x1B[2J\r.prg", Bytes{});
+  WriteFile(dir / "C64.dat", "C64 1.00\n" + DatLine("Game\x1B[31m\x07\x7F", {Crc(game)}));
+  RunResult shown = RunOnTerminal({"-cc", "-i"}, dir.path());
+  EXPECT_NE(std::string::npos, shown.out.find("Game: Game?[31m?? ")) << shown.out;
+  EXPECT_NE(std::string::npos, shown.out.find("\nEmpty: " + dir.path() + "/e?[2J?.prg\n"));
+  EXPECT_TRUE(std::none_of(shown.out.begin(), shown.out.end(), [](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7F;
+  }));
+
+  RunResult written = RunDewmop({"-cc", "-i"}, dir.path());
+  EXPECT_NE(std::string::npos, written.out.find("Game: Game\x1B[31m\x07\x7F "));
+  EXPECT_NE(std::string::npos, written.err.find("\nEmpty: " + dir.path() + "/e\x1B[2J\r.prg\n"));
 }
 
 }  // namespace

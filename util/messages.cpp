@@ -1,8 +1,12 @@
 // Message sinks: formatting, the in-order log and the console.
 #include "util/messages.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
 
 void MessageSink::Print(Stream stream, const char* format, ...) {
   va_list args;
@@ -44,6 +48,46 @@ std::string MessageLog::Text(Stream stream) const {
   return text;
 }
 
+namespace {
+
+// Line feeds and tabs are the messages' own layout; every other C0 control
+// character and DEL can only have come from a name or a title.
+bool DrivesTerminal(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F;
+}
+
+std::string ShownOnTerminal(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    if (DrivesTerminal(c)) c = '?';
+  }
+  return shown;
+}
+
+}  // namespace
+
+ConsoleSink::ConsoleSink()
+    : out_is_terminal_(platform::IsTerminal(stdout)),
+      err_is_terminal_(platform::IsTerminal(stderr)) {}
+
 void ConsoleSink::Write(Stream stream, std::string_view text) {
-  fwrite(text.data(), 1, text.size(), stream == Stream::kOut ? stdout : stderr);
+  const bool out = stream == Stream::kOut;
+  std::string shown;
+  if (out ? out_is_terminal_ : err_is_terminal_) {
+    shown = ShownOnTerminal(text);
+    text = shown;
+  }
+  if (fwrite(text.data(), 1, text.size(), out ? stdout : stderr) != text.size() && out)
+    NoteOutputFailure();
+}
+
+void ConsoleSink::Flush() {
+  if (fflush(stdout) != 0 || ferror(stdout)) NoteOutputFailure();
+}
+
+std::string ConsoleSink::OutputError() const { return std::strerror(output_error_); }
+
+void ConsoleSink::NoteOutputFailure() {
+  if (output_error_ == 0) output_error_ = errno != 0 ? errno : EIO;
 }

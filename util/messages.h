@@ -46,8 +46,25 @@ class NullSink : public MessageSink {
 };
 
 // Standard output and standard error through the C runtime's streams, so a
-// terminal shows the two interleaved as they are written.
+// terminal shows the two interleaved as they are written. On a terminal each
+// control character but the line feed and the tab is shown as '?', as ls
+// shows one in a name: a title or a file name can never drive the terminal.
+// Files and pipes get every byte as it is.
 class ConsoleSink : public MessageSink {
  public:
+  ConsoleSink();
   void Write(Stream stream, std::string_view text) override;
+  // Hands what standard output holds on to the system.
+  void Flush();
+  // True once a write to standard output has failed.
+  bool OutputFailed() const { return output_error_ != 0; }
+  // The system's reason for the first failed write to standard output.
+  std::string OutputError() const;
+
+ private:
+  void NoteOutputFailure();
+
+  bool out_is_terminal_;
+  bool err_is_terminal_;
+  int output_error_ = 0;  // errno of the first failure
 };
