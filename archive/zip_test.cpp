@@ -193,7 +193,7 @@ ZipFixtureEntry Claiming(const std::string& name, uint32_t compressed, uint32_t 
 // Each row is an archive whose entries are admitted in order until the
 // first refusal (true: admitted).
 TEST(ZipAdmit, RefusesWhatNoHonestArchiveAsks) {
-  const std::vector<uint8_t> data = SampleBytes(3000);
+  const std::vector<uint8_t> data = SeededBytes(3000, 1);
   const ZipFixtureEntry a = StoredEntry("a.prg", data), b = DeflatedEntry("b.prg", data);
   const uint32_t a_size = 30 + 5 + 3000;
   const uint32_t quarter = 256u << 20, quarter_input = (quarter - 1032) / 1032 + 1;

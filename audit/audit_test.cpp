@@ -9,6 +9,7 @@
 
 #include "archive/zip.h"
 #include "platform/platform.h"
+#include "testkit/random.h"
 #include "tests/fixtures/process.h"
 #include "tests/fixtures/zip_writer.h"
 
@@ -46,7 +47,7 @@ TEST(FindImageType, FirstMatchingEntryInTableOrder) {
 // archive gets no progress mark and no CRCs, only the ZIP reader's message.
 TEST(ListFile, ArchiveWithARefusedEntryIsLeftUnidentified) {
   TempDir dir;
-  ZipFixtureEntry entry = StoredEntry("a.prg", SampleBytes(100));
+  ZipFixtureEntry entry = StoredEntry("a.prg", SeededBytes(100, 1));
   ZipFixtureEntry shared = entry;
   shared.local_header_offset = 0;
   WriteFile(dir / "t.zip", BuildZip({entry, shared}));
@@ -74,7 +75,7 @@ int ListAndReportAfterAnInterrupt(const std::string& folder) {
 // The interrupt flag is process-wide, so it is raised in a child.
 TEST(ListFileDeathTest, InterruptStopsAnArchiveBeforeItsNextEntry) {
   TempDir dir;
-  WriteFile(dir / "t.zip", BuildZip({StoredEntry("a.prg", SampleBytes(100))}));
+  WriteFile(dir / "t.zip", BuildZip({StoredEntry("a.prg", SeededBytes(100, 1))}));
   EXPECT_EXIT(std::exit(ListAndReportAfterAnInterrupt(dir.path() + "/")), testing::ExitedWithCode(0), "");
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "testkit/random.h"
 #include "tests/fixtures/collection.h"
 #include "tests/fixtures/dat_files.h"
 #include "tests/fixtures/process.h"
@@ -73,7 +74,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
 // the first failed write and says so.
 TEST(Run, StandardOutputThatCannotBeWrittenFailsTheRun) {
   TempDir dir;
-  WriteFile(dir / "a.prg", Content(1, 300));
+  WriteFile(dir / "a.prg", SeededBytes(300, 1));
   int status = Shell("cd " + dir.path() + " && " + DEWMOP_BINARY + " -cc -d > /dev/full 2> err");
   EXPECT_EQ(4, status);
   std::string err = ReadText(dir / "err");
@@ -114,7 +115,7 @@ TEST(Run, WorkingFolderWithoutAUsablePath) {
 // file or a pipe gets every byte.
 TEST(Run, ControlCharactersReachATerminalOnlyEscaped) {
   TempDir dir;
-  Bytes game = Content(1, 300);
+  Bytes game = SeededBytes(300, 1);
   WriteFile(dir / "game.prg", game);
   WriteFile(dir / "e\x1B[2J\r.prg", Bytes{});
   WriteFile(dir / "C64.dat", "C64 1.00\n" + DatLine("Game\x1B[31m\x07\x7F", {Crc(game)}));
