@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/platform.h"
 #include "util/little_endian.h"
 
 const char kZipFileSystem[] = "Your filesystem seems to be corrupt, please check it";
@@ -107,7 +108,7 @@ std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink) 
     if (explanation) archive->Report(explanation);
     return nullptr;
   };
-  archive->stream_.reset(fopen(path.c_str(), "rb"));
+  archive->stream_.reset(platform::OpenFile(path, "rb"));
   if (!archive->stream_) return fail(kZipFileSystem);
   // Every read is a whole record or a 16 KiB chunk at a fresh offset, so a
   // stream buffer would only copy the bytes twice and read some twice.

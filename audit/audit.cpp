@@ -8,6 +8,7 @@
 #include "archive/zip.h"
 #include "audit/identify.h"
 #include "audit/report.h"
+#include "platform/platform.h"
 #include "util/ascii.h"
 #include "util/crc32.h"
 #include "util/file.h"
@@ -32,7 +33,7 @@ std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size, bool zeroed) {
 // read comes up short.
 bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
                    uint32_t* size) {
-  FileOwner file(fopen(path.c_str(), "rb"));
+  FileOwner file(platform::OpenFile(path, "rb"));
   if (!file || fseek(file.get(), 0, SEEK_END) != 0) return false;
   long length = ftell(file.get());
   if (length < 0 || static_cast<unsigned long>(length) > kMaxImageSize ||

@@ -2,12 +2,17 @@
 // This is the only part of the program that talks to the OS directly.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace platform {
 
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
 constexpr char kSeparator = '/';
+#endif
 
 // The process's current directory, without a trailing separator.
 bool CurrentDirectory(std::string* out);
@@ -26,6 +31,9 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
 bool PathExists(const std::string& path);
 
 bool MakeDirectory(const std::string& path);
+
+// fopen for a UTF-8 path on every system; null when it cannot be opened.
+FILE* OpenFile(const std::string& path, const char* mode);
 
 // Moves or renames `from` to `to`; fails, touching nothing, when `to` exists.
 bool MoveNoReplace(const std::string& from, const std::string& to);

@@ -57,6 +57,10 @@ bool MakeDirectory(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0;
 }
 
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return fopen(path.c_str(), mode);
+}
+
 bool MoveNoReplace(const std::string& from, const std::string& to) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
                 RENAME_NOREPLACE) == 0) {
