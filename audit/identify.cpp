@@ -18,13 +18,13 @@ std::string ExtensionOf(const std::string& path) {
   return path.substr(dot);
 }
 
-// A title that holds a separator, or is "." or "..", would move the file
-// into another folder than the one asked for: no file system takes it as
-// one name.
+// A title that holds a separator ('/' is one on Windows too), or is "." or
+// "..", would move the file into another folder than the one asked for: no
+// file system takes it as one name.
 bool IsOneName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find(kSeparator) == std::string::npos &&
-         name.find('\0') == std::string::npos;
+         name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 // Tries `target`, then (with `retry`) the targets whose last character is
