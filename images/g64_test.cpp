@@ -199,6 +199,7 @@ TEST(G64, AnyBytesAreSafe) {
 class Cc1541G64 : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (!kPosixShell) GTEST_SKIP() << "cc1541 runs in a POSIX shell";
     std::vector<uint8_t> prg(40000);
     std::mt19937 random(1541);
     for (auto& b : prg) b = static_cast<uint8_t>(random());
