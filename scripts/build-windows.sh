@@ -5,8 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --windows
-cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DDEWMOP_WERROR=ON >/dev/null
+if [ ! -f build-windows/CMakeCache.txt ]; then
+  cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    -DDEWMOP_WERROR=ON >/dev/null
+fi
 cmake --build build-windows -j"$(nproc)" --target dewmop >/dev/null
 exe=build-windows/dewmop.exe
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
