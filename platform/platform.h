@@ -2,6 +2,7 @@
 // This is the only part of the program that talks to the OS directly.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ bool MakeDirectory(const std::string& path);
 
 // fopen for a UTF-8 path on every system; null when it cannot be opened.
 FILE* OpenFile(const std::string& path, const char* mode);
+
+// The size of an open file, found by seeking to its end (which a pipe
+// refuses), beyond 2 GiB too; -1 when it cannot be had.
+int64_t FileSize(FILE* file);
 
 // Moves or renames `from` to `to`; fails, touching nothing, when `to` exists.
 bool MoveNoReplace(const std::string& from, const std::string& to);

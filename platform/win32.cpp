@@ -296,6 +296,12 @@ FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(wide_path.c_str(), wide_mode.c_str());
 }
 
+// The C runtime's ftell is 32 bits wide here.
+int64_t FileSize(FILE* file) {
+  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+  return _ftelli64(file);
+}
+
 // Without MOVEFILE_COPY_ALLOWED a move to another volume fails, as a rename
 // does on POSIX systems: a file is never copied and deleted.
 bool MoveNoReplace(const std::string& from, const std::string& to) {

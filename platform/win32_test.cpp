@@ -115,6 +115,25 @@ TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoScratch) {
   EXPECT_EQ((std::vector<std::string>{"./", "../", "have"}), Names(dir.path()));
 }
 
+// Past 4 GiB a 32-bit ftell would wrap round to a small size.
+TEST(FileSize, BeyondFourGiB) {
+  TempDir dir;
+  const int64_t size = (int64_t{1} << 32) + 5;
+  HANDLE file = CreateFileW(Wide(dir / "big.d64").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD ignored;
+  DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+  CloseHandle(file);
+  FILE* stream = platform::OpenFile(dir / "big.d64", "rb");
+  ASSERT_NE(nullptr, stream);
+  EXPECT_EQ(size, platform::FileSize(stream));
+  fclose(stream);
+}
+
 // A symbolic link or junction to a folder is listed, but not as a folder,
 // so that the walk does not follow it.
 TEST(ListDirectory, ReparsePointsAreNoFolders) {
