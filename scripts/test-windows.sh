@@ -17,7 +17,7 @@ cmake --build build -j"$jobs" --target dewmop
 # and write their messages to a log instead of into a test's output.
 export WINEPREFIX=$PWD/build-windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-/usr/lib/wine/wineserver -p
+/usr/lib/wine/wineserver -p600 || true  # one already running serves as well
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 /usr/lib/wine/wine64 wineboot >build-windows/wine.log 2>&1
 

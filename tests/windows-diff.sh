@@ -25,8 +25,8 @@ export WINEPREFIX=${WINEPREFIX:-$work/wine}
 # One Wine server for all the runs; Wine's own services start here, once,
 # and write their messages to a log instead of into a run's standard error.
 mkdir -p "$WINEPREFIX"
-"$wineserver" -p
-trap '"$wineserver" -k; rm -rf "$work"' EXIT
+"$wineserver" -p600
+trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 "$wine" wineboot >"$work/wine.log" 2>&1
 g++ -std=c++20 -O2 -shared -fPIC -o "$work/windows_order.so" "$here/windows_order.cpp" -ldl || exit 1
 
