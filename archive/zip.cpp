@@ -125,8 +125,7 @@ std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink) 
   // Every read is a whole record or a 16 KiB chunk at a fresh offset, so a
   // stream buffer would only copy the bytes twice and read some twice.
   setvbuf(archive->stream(), nullptr, _IONBF, 0);
-  if (fseek(archive->stream(), 0, SEEK_END) != 0) return fail(kZipFileSystem);
-  const long size = ftell(archive->stream());
+  const int64_t size = platform::FileSize(archive->stream());
   if (size < 0) return fail(kZipFileSystem);
   if (size == 0) return fail(kZipCorrupt);
   // Sizes and offsets are signed 32-bit; a larger archive is refused whole.

@@ -34,9 +34,9 @@ std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size, bool zeroed) {
 bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
                    uint32_t* size) {
   FileOwner file(platform::OpenRegularFile(path));
-  if (!file || fseek(file.get(), 0, SEEK_END) != 0) return false;
-  long length = ftell(file.get());
-  if (length < 0 || static_cast<unsigned long>(length) > kMaxImageSize ||
+  if (!file) return false;
+  const int64_t length = platform::FileSize(file.get());
+  if (length < 0 || static_cast<uint64_t>(length) > kMaxImageSize ||
       fseek(file.get(), 0, SEEK_SET) != 0) {
     return false;
   }

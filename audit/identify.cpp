@@ -31,7 +31,7 @@ std::string WithExtension(const std::string& name, const std::string& extension)
 bool IsOneName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find(kSeparator) == std::string::npos &&
-         name.find('\0') == std::string::npos;
+         name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 // The folder of `path`, ending in the separator; "./" for a bare name.

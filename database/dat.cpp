@@ -6,6 +6,7 @@
 #include <new>
 
 #include "database/have.h"
+#include "platform/platform.h"
 #include "util/file.h"
 
 namespace {
@@ -208,7 +209,7 @@ void ReadField(FILE* file, char separator, std::string* field, uint32_t limit,
 }
 
 uint32_t LoadDat(Database& db, const DatFiles& files, MessageSink& sink) {
-  FileOwner file(fopen(files.dat, "rb"));
+  FileOwner file(platform::OpenFile(files.dat, "rb"));
   if (!file) return 0;
   DatInput input(file.get(), sink);
   input.ReadLine(&db.datVersion, kVersionLimit);

@@ -29,7 +29,7 @@ void WriteOrReport(const char* name, const std::string& bytes, MessageSink& sink
 }  // namespace
 
 void ReadHave(Database& db, const DatFiles& files, MessageSink& sink) {
-  FileOwner file(fopen(files.have, "rb"));
+  FileOwner file(platform::OpenFile(files.have, "rb"));
   if (!file) return;
   std::string head(db.datVersion.size(), '\0');
   if (fread(head.data(), 1, head.size(), file.get()) != head.size() ||

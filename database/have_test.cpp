@@ -100,6 +100,9 @@ TEST(HaveFile, IllegalIndicesAndOddByteAreSkipped) {
 }
 
 TEST(HaveFile, FailedWriteKeepsTheOldFileAndSaysSo) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a full disk is made with a POSIX file size limit";
+#else
   DatFolder folder;
   Database db;
   Load(folder, 20, &db);
@@ -132,6 +135,7 @@ TEST(HaveFile, FailedWriteKeepsTheOldFileAndSaysSo) {
   EXPECT_EQ(log.Text(Stream::kErr),
             "Err: Unable to write " + lost + ": No such file or directory\n");
   EXPECT_EQ(ReadText(folder.miss), "Title 20\n");
+#endif
 }
 
 TEST(DatVersion, MadeFromTheDatNameWhenNoneIsLoaded) {

@@ -193,6 +193,7 @@ TEST(G64, AnyBytesAreSafe) {
 class Cc1541G64 : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (!kPosixShell) GTEST_SKIP() << "cc1541 runs in a POSIX shell";
     big = SeededBytes(40000, 1541);
     small.assign(big.begin(), big.begin() + 700);
     WriteFile(dir / "big.prg", big);

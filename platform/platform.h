@@ -9,7 +9,11 @@
 
 namespace platform {
 
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
 constexpr char kSeparator = '/';
+#endif
 
 // The process's current directory, without a trailing separator. False
 // when the system cannot give it, or when it cannot reach the folder by
@@ -35,6 +39,13 @@ FileKind KindOf(const std::string& path);
 
 // On failure `reason` says why.
 bool MakeDirectory(const std::string& path, std::string* reason);
+
+// fopen for a UTF-8 path on every system; null when it cannot be opened.
+FILE* OpenFile(const std::string& path, const char* mode);
+
+// The size of an open file, found by seeking to its end (which a pipe
+// refuses), beyond 2 GiB too; -1 when it cannot be had.
+int64_t FileSize(FILE* file);
 
 // Opens `path` (after symbolic links) for binary reading only when it is a
 // regular file: a FIFO, a device or a directory is refused before it is

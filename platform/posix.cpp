@@ -107,6 +107,15 @@ FILE* OpenRegularFile(const std::string& path) {
 
 bool IsTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return fopen(path.c_str(), mode);
+}
+
+int64_t FileSize(FILE* file) {
+  if (fseeko(file, 0, SEEK_END) != 0) return -1;
+  return ftello(file);
+}
+
 MoveResult MoveNoReplace(const std::string& from, const std::string& to,
                          std::string* reason) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),

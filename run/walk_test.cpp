@@ -5,9 +5,16 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
 #include "tests/fixtures/process.h"
 
 namespace {
+
+// `path` written with '/' as written with the system's separator.
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', platform::kSeparator);
+  return path;
+}
 
 struct Visit {
   std::string name;
@@ -31,12 +38,16 @@ class WalkTest : public testing::Test {
 
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& v : visits) names.push_back(v.directory.substr(top.size()) + v.name);
+    for (const auto& v : visits) {
+      std::string name = v.directory.substr(top.size()) + v.name;
+      std::replace(name.begin(), name.end(), platform::kSeparator, '/');
+      names.push_back(name);
+    }
     return names;
   }
 
   TempDir dir;
-  std::string top = dir.path() + "/";
+  std::string top = dir / "";
   size_t key_after = 1000;
   std::vector<Visit> visits;
   MessageLog log;
@@ -78,7 +89,7 @@ TEST_F(WalkTest, SubdirectoriesOneLevelDeepBeforeTheTopFiles) {
   WriteFile(dir / ".dotdir/hidden.d64", std::string("x"));
   EXPECT_EQ(1u, Walk("*.D64", RF_WALK | RF_SUBDIRS)) << "subfolder files not counted";
   EXPECT_EQ((std::vector<std::string>{"sub/inner.d64", "top.d64"}), Names());
-  EXPECT_EQ("Dir: " + top + "sub/\nDir: " + top + "\n", Messages());
+  EXPECT_EQ(Native("Dir: " + top + "sub/\nDir: " + top + "\n"), Messages());
   for (const auto& v : visits) EXPECT_EQ(0u, v.flags & RF_SUBDIRS);
 }
 
@@ -117,7 +128,7 @@ TEST_F(WalkTest, KeyInANestedWalkIsReportedTwice) {
   key_after = 1;
   EXPECT_EQ(0u, Walk("*.d64", RF_SUBDIRS));
   EXPECT_EQ((std::vector<std::string>{"sub/a.d64"}), Names());
-  EXPECT_EQ("Dir: " + top + "sub/\n\nUser cancelled\n\nUser cancelled\nDir: " + top + "\n",
+  EXPECT_EQ(Native("Dir: " + top + "sub/\n\nUser cancelled\n\nUser cancelled\nDir: " + top + "\n"),
             Messages());
 }
 

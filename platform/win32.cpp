@@ -1,0 +1,379 @@
+// The platform layer on Windows: UTF-8 paths inside, UTF-16 at the Win32
+// calls, and the console's key test and Ctrl-C.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace platform {
+
+namespace {
+
+// --- Names ---------------------------------------------------------------
+// Windows names are UTF-16 that may hold unpaired surrogates. Inside they
+// are UTF-8, an unpaired surrogate written in its three-byte form (as WTF-8
+// does), so that every name the file system holds round-trips.
+
+bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The code point at `*at`, which moves past it; false for bytes that are
+// not UTF-8 (a stray or missing continuation byte, an overlong form, a value
+// past U+10FFFF).
+bool DecodeUtf8(const std::string& text, size_t* at, uint32_t* out) {
+  const uint8_t lead = static_cast<uint8_t>(text[*at]);
+  size_t more;
+  uint32_t c, least;
+  if (lead < 0x80) {
+    more = 0, c = lead, least = 0;
+  } else if ((lead & 0xE0) == 0xC0) {
+    more = 1, c = lead & 0x1Fu, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    more = 2, c = lead & 0x0Fu, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    more = 3, c = lead & 0x07u, least = 0x10000;
+  } else {
+    return false;
+  }
+  if (text.size() - *at <= more) return false;
+  for (size_t i = 1; i <= more; ++i) {
+    const uint8_t next = static_cast<uint8_t>(text[*at + i]);
+    if ((next & 0xC0) != 0x80) return false;
+    c = c << 6 | (next & 0x3Fu);
+  }
+  if (c < least || c > 0x10FFFF) return false;
+  *at += more + 1;
+  *out = c;
+  return true;
+}
+
+// False for text that is not UTF-8, holds a zero, or writes a surrogate
+// pair as two three-byte forms: none of these is a name.
+bool ToWide(const std::string& text, std::wstring* out) {
+  out->clear();
+  uint32_t previous = 0;
+  for (size_t at = 0; at < text.size();) {
+    uint32_t c;
+    if (!DecodeUtf8(text, &at, &c) || c == 0) return false;
+    if (IsLowSurrogate(c) && IsHighSurrogate(previous)) return false;
+    if (c >= 0x10000) {
+      out->push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out->push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out->push_back(static_cast<wchar_t>(c));
+    }
+    previous = c;
+  }
+  return true;
+}
+
+std::string ToUtf8(const wchar_t* text) {
+  std::string out;
+  for (size_t i = 0; text[i] != 0; ++i) {
+    uint32_t c = static_cast<uint16_t>(text[i]);
+    const uint32_t next = static_cast<uint16_t>(text[i + 1]);
+    if (IsHighSurrogate(c) && IsLowSurrogate(next)) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+      ++i;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | c >> 6));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | c >> 12));
+      out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | c >> 18));
+      out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// A UTF-8 path for a Win32 call; on failure the last error says why.
+bool ToWidePath(const std::string& path, std::wstring* out) {
+  if (ToWide(path, out)) return true;
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return false;
+}
+
+// Windows reads '/' as a separator and ':' as the start of a stream name,
+// refuses the other characters, and drops a trailing dot or blank: a target
+// name holding any of them would not be the name asked for.
+bool IsPlainName(const std::string& path) {
+  const size_t start = path.rfind(kSeparator);
+  const std::string name = path.substr(start == std::string::npos ? 0 : start + 1);
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || std::string_view("/:*?\"<>|").find(static_cast<char>(c)) !=
+                        std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The texts of the errors that both systems share are the C library's on
+// Linux, so that a message reads the same on either.
+std::string ErrorText(DWORD code) {
+  switch (code) {
+    case ERROR_ACCESS_DENIED:
+      return "Permission denied";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return "No such file or directory";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return "File exists";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "No space left on device";
+    case ERROR_WRITE_PROTECT:
+      return "Read-only file system";
+    case ERROR_NO_UNICODE_TRANSLATION:
+      return "Name is not valid UTF-8";
+  }
+  wchar_t* text = nullptr;
+  const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                      FORMAT_MESSAGE_IGNORE_INSERTS;
+  if (FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                     nullptr) == 0) {
+    return "Windows error " + std::to_string(code);
+  }
+  std::string message = ToUtf8(text);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == '.' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+// --- Files and folders ---------------------------------------------------
+
+// A reparse point (a symbolic link, a junction) is not walked into.
+bool IsDirectory(const WIN32_FIND_DATAW& found) {
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+// A new file "<path>.XXXXXX" that did not exist before, open for writing.
+HANDLE CreateScratchBeside(const std::wstring& path, std::wstring* scratch) {
+  static std::atomic<uint32_t> counter{0};
+  const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+  uint64_t seed = GetTickCount64() ^ uint64_t{GetCurrentProcessId()} << 32;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    uint64_t mix = (seed + counter++) * 0x9E3779B97F4A7C15u;
+    *scratch = path + L".";
+    for (int i = 0; i < 6; ++i, mix /= 36) scratch->push_back(kLetters[mix % 36]);
+    HANDLE file = CreateFileW(scratch->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// --- Console -------------------------------------------------------------
+
+// Written by the console's control handler, which Windows runs on a thread
+// of its own, and read by KeyWaiting.
+std::atomic<int> g_interrupts{0};
+std::atomic<bool> g_watching_keys{false};
+std::atomic<UINT> g_saved_output_page{0};
+
+void RestoreConsole() {
+  const UINT page = g_saved_output_page.exchange(0);
+  if (page != 0) SetConsoleOutputCP(page);
+}
+
+// Ctrl-C, Ctrl-Break and closing the console window (or logging off) stand
+// for SIGINT and SIGTERM: the first counts as a key press, a second ends
+// the process at once.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (g_interrupts.fetch_add(1) > 0) {
+    RestoreConsole();
+    TerminateProcess(GetCurrentProcess(), 130);
+  }
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+    // Windows ends the process as soon as this handler returns: waiting
+    // here lets the current file finish and the have file be written in
+    // the few seconds it grants.
+    Sleep(INFINITE);
+  }
+  return TRUE;
+}
+
+// A key going down, other than a lone modifier: what a terminal would pass
+// on as input. Key releases (the Enter that started the program), mouse and
+// focus events are not key presses.
+bool IsKeyPress(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return false;
+  switch (record.Event.KeyEvent.wVirtualKeyCode) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CurrentDirectory(std::string* out) {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return false;
+  std::wstring buffer(size, L'\0');
+  const DWORD length = GetCurrentDirectoryW(size, buffer.data());
+  if (length == 0 || length >= size) return false;
+  // A drive's root ("C:\") is the one directory reported with a separator.
+  if (buffer[length - 1] == L'\\') buffer[length - 1] = 0;
+  *out = ToUtf8(buffer.c_str());
+  return true;
+}
+
+bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
+  out->clear();
+  std::string pattern = directory;
+  if (!pattern.empty() && pattern.back() != kSeparator && pattern.back() != '/') {
+    pattern += kSeparator;
+  }
+  pattern += '*';
+  std::wstring wide;
+  if (!ToWidePath(pattern, &wide)) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  // A drive's root has no "." and "..": empty, it matches nothing.
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    out->push_back({ToUtf8(found.cFileName), IsDirectory(found)});
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return true;
+}
+
+bool PathExists(const std::string& path) {
+  std::wstring wide;
+  return ToWidePath(path, &wide) && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeDirectory(const std::string& path) {
+  std::wstring wide;
+  return ToWidePath(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr);
+}
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+  std::wstring wide_path, wide_mode;
+  if (!ToWidePath(path, &wide_path) || !ToWide(mode, &wide_mode)) return nullptr;
+  return _wfopen(wide_path.c_str(), wide_mode.c_str());
+}
+
+// The C runtime's ftell is 32 bits wide here.
+int64_t FileSize(FILE* file) {
+  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+  return _ftelli64(file);
+}
+
+// Without MOVEFILE_COPY_ALLOWED a move to another volume fails, as a rename
+// does on POSIX systems: a file is never copied and deleted.
+bool MoveNoReplace(const std::string& from, const std::string& to) {
+  std::wstring wide_from, wide_to;
+  return IsPlainName(to) && ToWidePath(from, &wide_from) && ToWidePath(to, &wide_to) &&
+         MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string* error) {
+  std::wstring target, scratch;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (ToWidePath(path, &target)) file = CreateScratchBeside(target, &scratch);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = ErrorText(GetLastError());
+    return false;
+  }
+  bool ok = WriteAll(file, bytes) && FlushFileBuffers(file);
+  DWORD saved = GetLastError();
+  if (!CloseHandle(file) && ok) {
+    ok = false;
+    saved = GetLastError();
+  }
+  // One step, flushed before it returns: the old file or the new one.
+  if (ok && !MoveFileExW(scratch.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ok = false;
+    saved = GetLastError();
+  }
+  if (!ok) {
+    DeleteFileW(scratch.c_str());
+    *error = ErrorText(saved);
+  }
+  return ok;
+}
+
+// The Windows heap has no setting for the size above which freed blocks go
+// back to the system.
+void TuneAllocator() {}
+
+// The console shows the program's UTF-8 text while the watch is on.
+void StartKeyWatch() {
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  const UINT page = GetConsoleOutputCP();
+  if (page != 0 && page != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
+    g_saved_output_page = page;
+    static bool registered = false;
+    if (!registered) registered = atexit(RestoreConsole) == 0;
+  }
+  DWORD mode;
+  g_watching_keys = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+// Events ahead of the first key press are taken out of the way, so that
+// they do not pile up in front of it; the key itself stays unread.
+bool KeyWaiting() {
+  if (g_interrupts > 0) return true;
+  if (!g_watching_keys) return false;
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  INPUT_RECORD record;
+  DWORD count = 0;
+  while (GetNumberOfConsoleInputEvents(input, &count) && count > 0 &&
+         PeekConsoleInputW(input, &record, 1, &count) && count == 1) {
+    if (IsKeyPress(record)) return true;
+    ReadConsoleInputW(input, &record, 1, &count);
+  }
+  return false;
+}
+
+void StopKeyWatch() {
+  g_watching_keys = false;
+  RestoreConsole();
+}
+
+}  // namespace platform
