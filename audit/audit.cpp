@@ -66,6 +66,7 @@ bool ScanImage(const SystemProfile& profile, ImageType type, uint8_t* image,
     crcs.push_back(crc32(file, length, 0, 0));
   }
   if (reader->error_flags != 0) {
+    record->damaged = true;
     crcs.resize(first);
     crcs.push_back(crc32(image, size, 0, 0));
   }
@@ -175,6 +176,7 @@ FileRecord ListFile(const SystemProfile& profile, const std::string& name,
     return record;
   }
   if (outcome == Outcome::kUnreadable) {
+    record.unreadable = true;
     record.messages.Print(Stream::kErr, "\nErr: Unable to open file %s\n",
                           record.path.c_str());
   }

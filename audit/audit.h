@@ -35,6 +35,8 @@ struct FileRecord {
   // no interrupt came) its progress mark and any "Empty:" message.
   MessageLog messages;
   uint32_t result = kAudited;
+  bool unreadable = false;  // the file or archive could not be opened or read
+  bool damaged = false;     // an image fell back to the CRC of its whole buffer
 };
 
 // What reporting a file reads and changes besides the file: the run's
