@@ -2,6 +2,7 @@
 // This is the only part of the program that talks to the OS directly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,16 @@ struct DirEntry {
 // included, as a directory search yields them). False when the directory
 // cannot be read.
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
+
+// How reading a whole file went.
+enum class ReadResult { kRead, kMissing, kNotRegular, kTooLarge, kFailed };
+
+// Reads all of `path` into `bytes` when it is a regular file of at most
+// `limit` bytes. The open never waits: a FIFO, a device or a folder is
+// refused before a byte is read. kMissing: it cannot be opened (absent, no
+// permission). On kFailed `error` says why.
+ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string* bytes,
+                           std::string* error);
 
 // True when a file or directory of that path exists.
 bool PathExists(const std::string& path);

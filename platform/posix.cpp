@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace platform {
 
@@ -46,6 +47,55 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
   }
   closedir(dir);
   return true;
+}
+
+// Appends the rest of `fd` to `bytes`; false when it holds more than `limit`
+// bytes in all.
+static bool ReadUpTo(int fd, uint64_t limit, std::string* bytes, int* error) {
+  char chunk[1 << 16];
+  for (;;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = errno;
+      return true;
+    }
+    if (n == 0) return true;
+    if (static_cast<uint64_t>(n) > limit - bytes->size()) return false;
+    bytes->append(chunk, static_cast<size_t>(n));
+  }
+}
+
+ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string* bytes,
+                           std::string* error) {
+  bytes->clear();
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ReadResult::kMissing;
+  struct stat st;
+  ReadResult result = ReadResult::kRead;
+  int failure = 0;
+  if (fstat(fd, &st) != 0) {
+    failure = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    result = ReadResult::kNotRegular;
+  } else if (static_cast<uint64_t>(st.st_size) > limit) {
+    result = ReadResult::kTooLarge;
+  } else {
+    try {
+      bytes->reserve(static_cast<size_t>(st.st_size));
+      // The file may have grown since fstat.
+      if (!ReadUpTo(fd, limit, bytes, &failure)) result = ReadResult::kTooLarge;
+    } catch (const std::bad_alloc&) {
+      failure = ENOMEM;
+    }
+  }
+  close(fd);
+  if (failure != 0) {
+    *error = std::strerror(failure);
+    result = ReadResult::kFailed;
+  }
+  if (result != ReadResult::kRead) std::string().swap(*bytes);
+  return result;
 }
 
 bool PathExists(const std::string& path) {
