@@ -2,6 +2,7 @@
 #include "database/dat.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 
 #include "database/have.h"
@@ -38,6 +39,20 @@ class LineReader {
   std::string_view rest_;
 };
 
+// The value of each character as a hexadecimal digit, or -1.
+constexpr auto kHexDigits = [] {
+  std::array<int8_t, 256> digits{};
+  for (int c = 0; c < 256; ++c) {
+    digits[c] = c >= '0' && c <= '9'   ? static_cast<int8_t>(c - '0')
+                : c >= 'a' && c <= 'f' ? static_cast<int8_t>(c - 'a' + 10)
+                : c >= 'A' && c <= 'F' ? static_cast<int8_t>(c - 'A' + 10)
+                                       : int8_t{-1};
+  }
+  return digits;
+}();
+
+int HexDigit(char c) { return kHexDigits[static_cast<uint8_t>(c)]; }
+
 // The fields of one line, left to right. A separator that ends the line
 // closes the last field rather than opening an empty one.
 class FieldReader {
@@ -52,6 +67,22 @@ class FieldReader {
     *field = rest_.substr(0, end);
     done_ = end == std::string_view::npos;
     rest_.remove_prefix(done_ ? rest_.size() : end + 1);
+    return true;
+  }
+
+  // Takes the next field when it is eight hexadecimal digits, the dump's
+  // own form of a CRC.
+  bool NextHexWord(uint32_t* value) {
+    if (done_ || rest_.size() < 8 || (rest_.size() > 8 && rest_[8] != kSeparator)) return false;
+    uint32_t word = 0;
+    for (size_t i = 0; i < 8; ++i) {
+      int digit = HexDigit(rest_[i]);
+      if (digit < 0) return false;
+      word = word << 4 | static_cast<uint32_t>(digit);
+    }
+    *value = word;
+    done_ = rest_.size() == 8;
+    rest_.remove_prefix(done_ ? 8 : 9);
     return true;
   }
 
@@ -70,13 +101,6 @@ bool IsSpace(char c) {
 }
 
 bool IsBlank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsSpace); }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Skips white space and an optional sign; true when the sign was a minus.
 bool SkipSpaceAndSign(std::string_view text, size_t* at) {
@@ -101,10 +125,15 @@ class TitleReader {
   TitleReader(Database& db, const char* datName, MessageSink& sink)
       : db_(db), dat_name_(datName), sink_(sink) {}
 
+  // Slot 0 and the end marker: no title, no CRC.
+  void AddEmptySlot() {
+    db_.records.emplace_back();
+    db_.crcStarts.push_back(static_cast<uint32_t>(db_.crcs.size()));
+  }
+
   // A line that is empty or white space, followed by a title.
   void AddEmptyLine(uint32_t index) {
-    DatRecord& record = db_.records.emplace_back();
-    record.firstCrc = static_cast<uint32_t>(db_.crcs.size());
+    AddEmptySlot();
     Warn(index, "empty line");
   }
 
@@ -146,13 +175,13 @@ class TitleReader {
     } else if (held != promised) {
       fault = CrcsWord(held) + " where the count says " + std::to_string(promised);
     }
-    record.firstCrc = static_cast<uint32_t>(db_.crcs.size());
+    const size_t first = db_.crcs.size();
     if (held <= kMaxCrcsPerTitle) ReadCrcs(fields, held, &fault);
-    record.crcCount = static_cast<uint16_t>(db_.crcs.size() - record.firstCrc);
-    std::sort(db_.crcs.begin() + record.firstCrc, db_.crcs.end());
+    std::sort(db_.crcs.begin() + first, db_.crcs.end());
+    db_.crcStarts.push_back(static_cast<uint32_t>(db_.crcs.size()));
     if (!fault.empty()) Warn(index, fault);
     // A line without a CRC is no title's list, not even the empty one.
-    if (fault.empty() || record.crcCount > 0) IndexTitle(db_, index);
+    if (fault.empty() || db_.crcs.size() > first) IndexTitle(db_, index);
   }
 
  private:
@@ -162,9 +191,13 @@ class TitleReader {
       db_.crcs.reserve(std::max(db_.crcs.size() + held, 2 * db_.crcs.capacity()));
     }
     std::string_view field;
-    for (size_t position = 1; fields.Next(&field); ++position) {
+    for (size_t position = 1;; ++position) {
       uint32_t crc;
-      if (ParseDatHex(Bounded(field, kNumberLimit), &crc)) {
+      if (fields.NextHexWord(&crc)) {
+        db_.crcs.push_back(crc);
+      } else if (!fields.Next(&field)) {
+        return;
+      } else if (ParseDatHex(Bounded(field, kNumberLimit), &crc)) {
         db_.crcs.push_back(crc);
       } else if (fault->empty()) {
         *fault = "CRC " + std::to_string(position) + " is not a number";
@@ -205,9 +238,11 @@ void ReadDat(std::string_view bytes, const char* datName, Database& db, MessageS
   uint32_t titles = static_cast<uint32_t>(
       std::min<size_t>(std::count(bytes.begin(), bytes.end(), '\n'), kMaxTitles));
   db.records.reserve(titles + 2);
+  db.crcStarts.reserve(titles + 3);
+  db.crcStarts.push_back(0);
   PrepareTitleIndex(db, titles);
-  db.records.emplace_back();  // slot 0, never a title
   TitleReader reader(db, datName, sink);
+  reader.AddEmptySlot();  // slot 0, never a title
   uint32_t index = 0, blanks = 0;
   while (lines.Next(&line, &ended)) {
     ++index;
@@ -222,7 +257,7 @@ void ReadDat(std::string_view bytes, const char* datName, Database& db, MessageS
     for (; blanks > 0; --blanks) reader.AddEmptyLine(index - blanks);
     reader.AddTitle(line, index);
   }
-  db.records.emplace_back();  // the end marker
+  reader.AddEmptySlot();  // the end marker
   db.recordCount = static_cast<uint32_t>(db.records.size() - 1);
 }
 
@@ -246,11 +281,10 @@ bool ParseDatHex(std::string_view text, uint32_t* value) {
   if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
     i += 2;
   }
-  *value = 0;
+  const size_t first = i;
   uint64_t number = 0;
-  size_t digits = 0;
-  for (; i < text.size() && HexDigit(text[i]) >= 0; ++i, ++digits) {
-    number = number * 16 + static_cast<uint64_t>(HexDigit(text[i]));
+  for (int digit; i < text.size() && (digit = HexDigit(text[i])) >= 0; ++i) {
+    number = number << 4 | static_cast<uint64_t>(digit);
     if (number > 0xFFFFFFFFu) {
       *value = 0xFFFFFFFFu;
       return true;
@@ -258,7 +292,7 @@ bool ParseDatHex(std::string_view text, uint32_t* value) {
   }
   uint32_t result = static_cast<uint32_t>(number);
   *value = negative ? 0u - result : result;
-  return digits > 0;
+  return i > first;
 }
 
 bool ReadDatabaseFile(const char* name, std::string* bytes, MessageSink& sink) {

@@ -18,12 +18,10 @@ struct DatFiles {
 };
 
 // One title. Text fields hold at most their limits: name 100, publisher 30,
-// crack note 10, crack name 20 characters.
+// crack note 10, crack name 20 characters. Its CRCs are the database's.
 struct DatRecord {
-  uint16_t crcCount = 0;
   uint16_t date = 0;  // 0: none
   uint8_t have = 0;   // 1: present (have file, or found in this run)
-  uint32_t firstCrc = 0;  // where its crcCount CRCs begin in Database::crcs
   std::string name;
   std::string publisher;
   std::string crackNote;
@@ -37,19 +35,32 @@ constexpr uint32_t kMaxTitles = 65535;
 // A larger DAT (or have) file is refused.
 constexpr uint64_t kMaxDatBytes = uint64_t{256} << 20;
 
+// One slot of the index of titles by CRC list: a title (0: a free slot),
+// the low half of its list's hash, and where its list lies in crcs, so that
+// a probe reads the slot and the list alone.
+struct TitleSlot {
+  uint32_t title = 0;
+  uint32_t hash = 0;
+  uint32_t firstCrc = 0;
+  uint32_t crcCount = 0;
+};
+
 // Titles are slots 1 .. recordCount - 1 (a title's index is its line number
 // in the DAT file less one); slot recordCount is an empty end marker.
 struct Database {
   std::string datVersion;
   std::vector<DatRecord> records;  // recordCount + 1 slots while loaded, else empty
   uint32_t recordCount = 0;
-  std::vector<uint32_t> crcs;  // every title's CRCs, ascending within a title
+  // The CRC lists of slots 0 .. recordCount, each ascending, one after
+  // another: slot i's list runs from crcStarts[i] to crcStarts[i + 1].
+  std::vector<uint32_t> crcs;
+  std::vector<uint32_t> crcStarts;
   // Open addressing over the titles' sorted CRC lists: each distinct list
-  // that can match leads to the first title holding it; 0 is a free slot.
-  std::vector<uint32_t> titlesByCrcs;
+  // that can match leads to the first title holding it.
+  std::vector<TitleSlot> titlesByCrcs;
 
-  std::span<const uint32_t> Crcs(const DatRecord& record) const {
-    return {crcs.data() + record.firstCrc, record.crcCount};
+  std::span<const uint32_t> Crcs(uint32_t index) const {
+    return {crcs.data() + crcStarts[index], crcStarts[index + 1] - crcStarts[index]};
   }
 };
 

@@ -27,7 +27,7 @@ std::string Slot(const Database& db, uint32_t index) {
   std::string text = (r.have ? "*" : "") + r.name + "|" + r.publisher + "|" + r.crackNote +
                      "|" + r.crackName + "|" + std::to_string(r.date) + "|";
   char crc[10];
-  for (uint32_t value : db.Crcs(r)) text += (snprintf(crc, sizeof crc, "%08X ", value), crc);
+  for (uint32_t value : db.Crcs(index)) text += (snprintf(crc, sizeof crc, "%08X ", value), crc);
   return text;
 }
 

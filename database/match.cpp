@@ -16,15 +16,17 @@ uint64_t HashOf(std::span<const uint32_t> crcs) {
   return hash ^ (hash >> 29);
 }
 
-// The slot of the title holding `crcs`, or the free slot where it would go.
-// At least half the slots are free, so the probe ends.
-size_t FindSlot(const Database& db, std::span<const uint32_t> crcs) {
+// The slot of the title holding `crcs`, whose hash is `hash`, or the free
+// slot where it would go. At least half the slots are free, so the probe
+// ends.
+size_t FindSlot(const Database& db, std::span<const uint32_t> crcs, uint64_t hash) {
+  const uint32_t tag = static_cast<uint32_t>(hash);
   const size_t mask = db.titlesByCrcs.size() - 1;
-  for (size_t slot = HashOf(crcs) & mask;; slot = (slot + 1) & mask) {
-    uint32_t title = db.titlesByCrcs[slot];
-    if (title == 0) return slot;
-    std::span<const uint32_t> held = db.Crcs(db.records[title]);
-    if (std::equal(held.begin(), held.end(), crcs.begin(), crcs.end())) return slot;
+  for (size_t at = (hash >> 32) & mask;; at = (at + 1) & mask) {
+    const TitleSlot& slot = db.titlesByCrcs[at];
+    if (slot.title == 0) return at;
+    if (slot.hash != tag || slot.crcCount != crcs.size()) continue;
+    if (std::equal(crcs.begin(), crcs.end(), db.crcs.begin() + slot.firstCrc)) return at;
   }
 }
 
@@ -33,18 +35,23 @@ size_t FindSlot(const Database& db, std::span<const uint32_t> crcs) {
 void PrepareTitleIndex(Database& db, uint32_t titles) {
   size_t slots = 2;
   while (slots < size_t{2} * titles) slots *= 2;
-  db.titlesByCrcs.assign(slots, 0);
+  db.titlesByCrcs.assign(slots, TitleSlot{});
 }
 
 void IndexTitle(Database& db, uint32_t index) {
-  uint32_t& slot = db.titlesByCrcs[FindSlot(db, db.Crcs(db.records[index]))];
-  if (slot == 0) slot = index;
+  std::span<const uint32_t> crcs = db.Crcs(index);
+  uint64_t hash = HashOf(crcs);
+  TitleSlot& slot = db.titlesByCrcs[FindSlot(db, crcs, hash)];
+  if (slot.title == 0) {
+    slot = {index, static_cast<uint32_t>(hash), db.crcStarts[index],
+            static_cast<uint32_t>(crcs.size())};
+  }
 }
 
 uint32_t FindRecordIndex(const Database& db, std::vector<uint32_t>& query) {
   std::sort(query.begin(), query.end());
   if (db.recordCount < 2 || db.titlesByCrcs.empty()) return 0;
-  return db.titlesByCrcs[FindSlot(db, query)];
+  return db.titlesByCrcs[FindSlot(db, query, HashOf(query))].title;
 }
 
 DatRecord* FindRecord(Database& db, std::vector<uint32_t>& query) {

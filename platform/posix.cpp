@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -49,20 +50,29 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
   return true;
 }
 
-// Appends the rest of `fd` to `bytes`; false when it holds more than `limit`
-// bytes in all.
+// Reads `fd` to its end into `bytes`, which holds as many bytes as the file
+// had when it was opened; false when it has grown beyond `limit` bytes.
 static bool ReadUpTo(int fd, uint64_t limit, std::string* bytes, int* error) {
-  char chunk[1 << 16];
+  size_t done = 0;
   for (;;) {
-    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (done == bytes->size()) {
+      if (bytes->size() >= limit) {
+        char probe;
+        ssize_t n = read(fd, &probe, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) *error = errno;
+        return n <= 0;
+      }
+      bytes->resize(std::min<uint64_t>(limit, bytes->size() + (1 << 16)));
+    }
+    ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *error = errno;
+    if (n <= 0) {
+      if (n < 0) *error = errno;
+      bytes->resize(done);
       return true;
     }
-    if (n == 0) return true;
-    if (static_cast<uint64_t>(n) > limit - bytes->size()) return false;
-    bytes->append(chunk, static_cast<size_t>(n));
+    done += static_cast<size_t>(n);
   }
 }
 
@@ -82,8 +92,8 @@ ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string*
     result = ReadResult::kTooLarge;
   } else {
     try {
-      bytes->reserve(static_cast<size_t>(st.st_size));
-      // The file may have grown since fstat.
+      bytes->resize(static_cast<size_t>(st.st_size));
+      // The file may have grown or shrunk since fstat.
       if (!ReadUpTo(fd, limit, bytes, &failure)) result = ReadResult::kTooLarge;
     } catch (const std::bad_alloc&) {
       failure = ENOMEM;
