@@ -143,38 +143,9 @@ class TitleReader {
   void AddTitle(std::string_view line, uint32_t index) {
     DatRecord& record = db_.records.emplace_back();
     FieldReader fields(line);
-    std::string_view field;
-    uint32_t count = 0;
-    std::string* texts[] = {&record.name, &record.publisher, &record.crackNote,
-                            &record.crackName};
-    const uint32_t limits[] = {100, 30, 10, 20};
-    for (; count < 4 && fields.Next(&field); ++count) {
-      texts[count]->assign(Bounded(field, limits[count]).substr(0, limits[count]));
-    }
-    bool dateIsNumber = true, countIsNumber = true;
-    uint16_t promised = 0;
-    if (count == 4 && fields.Next(&field)) {
-      ++count;
-      field = Bounded(field, kNumberLimit);
-      dateIsNumber = ParseDatDecimal(field, &record.date) || field.empty();
-    }
-    if (count == 5 && fields.Next(&field)) {
-      ++count;
-      countIsNumber = ParseDatDecimal(Bounded(field, kNumberLimit), &promised);
-    }
+    Head head = ReadHead(fields, &record);
     size_t held = fields.Remaining();
-    std::string fault;
-    if (count < kFieldsBeforeCrcs) {
-      fault = "too few fields (" + std::to_string(count) + " of 6)";
-    } else if (held > kMaxCrcsPerTitle) {
-      fault = CrcsWord(held) + ", more than the 65535 a title can hold";
-    } else if (!dateIsNumber) {
-      fault = "the date is not a number";
-    } else if (!countIsNumber) {
-      fault = "the CRC count is not a number";
-    } else if (held != promised) {
-      fault = CrcsWord(held) + " where the count says " + std::to_string(promised);
-    }
+    std::string fault = FaultOf(head, held);
     const size_t first = db_.crcs.size();
     if (held <= kMaxCrcsPerTitle) ReadCrcs(fields, held, &fault);
     std::sort(db_.crcs.begin() + first, db_.crcs.end());
@@ -185,6 +156,51 @@ class TitleReader {
   }
 
  private:
+  // What the fields before the CRCs said.
+  struct Head {
+    uint32_t fields = 0;
+    bool dateIsNumber = true;
+    bool countIsNumber = true;
+    uint16_t count = 0;
+  };
+
+  // The four texts, the date and the CRC count, as far as the line has them.
+  Head ReadHead(FieldReader& fields, DatRecord* record) {
+    Head head;
+    std::string* texts[] = {&record->name, &record->publisher, &record->crackNote,
+                            &record->crackName};
+    const uint32_t limits[] = {100, 30, 10, 20};
+    std::string_view field;
+    for (; head.fields < 4 && fields.Next(&field); ++head.fields) {
+      uint32_t limit = limits[head.fields];
+      texts[head.fields]->assign(Bounded(field, limit).substr(0, limit));
+    }
+    if (head.fields == 4 && fields.Next(&field)) {
+      ++head.fields;
+      field = Bounded(field, kNumberLimit);
+      head.dateIsNumber = ParseDatDecimal(field, &record->date) || field.empty();
+    }
+    if (head.fields == 5 && fields.Next(&field)) {
+      ++head.fields;
+      head.countIsNumber = ParseDatDecimal(Bounded(field, kNumberLimit), &head.count);
+    }
+    return head;
+  }
+
+  // What is wrong with a line before its CRCs are read, or "".
+  static std::string FaultOf(const Head& head, size_t held) {
+    if (head.fields < kFieldsBeforeCrcs) {
+      return "too few fields (" + std::to_string(head.fields) + " of 6)";
+    }
+    if (held > kMaxCrcsPerTitle) return CrcsWord(held) + ", more than the 65535 a title can hold";
+    if (!head.dateIsNumber) return "the date is not a number";
+    if (!head.countIsNumber) return "the CRC count is not a number";
+    if (held != head.count) {
+      return CrcsWord(held) + " where the count says " + std::to_string(head.count);
+    }
+    return "";
+  }
+
   // Appends the CRC fields that hold a number to the database's list.
   void ReadCrcs(FieldReader& fields, size_t held, std::string* fault) {
     if (db_.crcs.capacity() - db_.crcs.size() < held) {
@@ -266,13 +282,13 @@ void ReadDat(std::string_view bytes, const char* datName, Database& db, MessageS
 bool ParseDatDecimal(std::string_view text, uint16_t* value) {
   size_t i = 0;
   bool negative = SkipSpaceAndSign(text, &i);
-  size_t digits = i;
+  const size_t first = i;
   uint16_t number = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     number = static_cast<uint16_t>(number * 10 + (text[i] - '0'));
   }
   *value = negative ? static_cast<uint16_t>(-number) : number;
-  return i > digits;
+  return i > first;
 }
 
 bool ParseDatHex(std::string_view text, uint32_t* value) {
