@@ -144,16 +144,18 @@ class TitleReader {
     DatRecord& record = db_.records.emplace_back();
     FieldReader fields(line);
     Head head = ReadHead(fields, &record);
-    size_t held = fields.Remaining();
-    std::string fault = FaultOf(head, held);
     const size_t first = db_.crcs.size();
-    if (held <= kMaxCrcsPerTitle) ReadCrcs(fields, held, &fault);
+    CrcFields crcs = ReadCrcs(fields);
     std::sort(db_.crcs.begin() + first, db_.crcs.end());
     db_.crcStarts.push_back(static_cast<uint32_t>(db_.crcs.size()));
+    std::string fault = FaultOf(head, crcs);
     if (!fault.empty()) Warn(index, fault);
     // A line without a CRC is no title's list, not even the empty one.
-    if (fault.empty() || db_.crcs.size() > first) IndexTitle(db_, index);
+    if (fault.empty() || db_.crcs.size() > first) matchable_.push_back(index);
   }
+
+  // The titles that set matching may find, in DAT order.
+  const std::vector<uint32_t>& Matchable() const { return matchable_; }
 
  private:
   // What the fields before the CRCs said.
@@ -187,36 +189,51 @@ class TitleReader {
     return head;
   }
 
-  // What is wrong with a line before its CRCs are read, or "".
-  static std::string FaultOf(const Head& head, size_t held) {
+  // What a line's CRC fields held.
+  struct CrcFields {
+    size_t fields = 0;
+    size_t firstBad = 0;  // the position, from 1, of the first that is no number
+  };
+
+  // What is wrong with a line, or "".
+  static std::string FaultOf(const Head& head, const CrcFields& crcs) {
     if (head.fields < kFieldsBeforeCrcs) {
       return "too few fields (" + std::to_string(head.fields) + " of 6)";
     }
-    if (held > kMaxCrcsPerTitle) return CrcsWord(held) + ", more than the 65535 a title can hold";
+    if (crcs.fields > kMaxCrcsPerTitle) {
+      return CrcsWord(crcs.fields) + ", more than the 65535 a title can hold";
+    }
     if (!head.dateIsNumber) return "the date is not a number";
     if (!head.countIsNumber) return "the CRC count is not a number";
-    if (held != head.count) {
-      return CrcsWord(held) + " where the count says " + std::to_string(head.count);
+    if (crcs.fields != head.count) {
+      return CrcsWord(crcs.fields) + " where the count says " + std::to_string(head.count);
     }
+    if (crcs.firstBad != 0) return "CRC " + std::to_string(crcs.firstBad) + " is not a number";
     return "";
   }
 
-  // Appends the CRC fields that hold a number to the database's list.
-  void ReadCrcs(FieldReader& fields, size_t held, std::string* fault) {
-    if (db_.crcs.capacity() - db_.crcs.size() < held) {
-      db_.crcs.reserve(std::max(db_.crcs.size() + held, 2 * db_.crcs.capacity()));
-    }
+  // Appends the CRCs that the line's other fields hold to the database's
+  // list. A line of more fields than a title can hold keeps none.
+  CrcFields ReadCrcs(FieldReader& fields) {
+    CrcFields seen;
+    const size_t first = db_.crcs.size();
     std::string_view field;
-    for (size_t position = 1;; ++position) {
+    for (;; ++seen.fields) {
+      if (seen.fields == kMaxCrcsPerTitle) {
+        size_t more = fields.Remaining();
+        if (more > 0) db_.crcs.resize(first);
+        seen.fields += more;
+        return seen;
+      }
       uint32_t crc;
       if (fields.NextHexWord(&crc)) {
         db_.crcs.push_back(crc);
       } else if (!fields.Next(&field)) {
-        return;
+        return seen;
       } else if (ParseDatHex(Bounded(field, kNumberLimit), &crc)) {
         db_.crcs.push_back(crc);
-      } else if (fault->empty()) {
-        *fault = "CRC " + std::to_string(position) + " is not a number";
+      } else if (seen.firstBad == 0) {
+        seen.firstBad = seen.fields + 1;
       }
     }
   }
@@ -238,7 +255,18 @@ class TitleReader {
   Database& db_;
   const char* dat_name_;
   MessageSink& sink_;
+  std::vector<uint32_t> matchable_;
 };
+
+// The number of line feeds in `bytes`, counted up to `most`.
+size_t CountLineFeeds(std::string_view bytes, size_t most) {
+  size_t count = 0;
+  for (size_t at = bytes.find('\n'); at != std::string_view::npos && count < most;
+       at = bytes.find('\n', at + 1)) {
+    ++count;
+  }
+  return count;
+}
 
 // Fills the database from the DAT file's bytes. Empty lines after the last
 // title are no titles; a title past kMaxTitles ends the load.
@@ -251,12 +279,10 @@ void ReadDat(std::string_view bytes, const char* datName, Database& db, MessageS
   if (!ended) return;
   db.datVersion += '\n';
 
-  uint32_t titles = static_cast<uint32_t>(
-      std::min<size_t>(std::count(bytes.begin(), bytes.end(), '\n'), kMaxTitles));
+  const size_t titles = CountLineFeeds(bytes, kMaxTitles);
   db.records.reserve(titles + 2);
   db.crcStarts.reserve(titles + 3);
   db.crcStarts.push_back(0);
-  PrepareTitleIndex(db, titles);
   TitleReader reader(db, datName, sink);
   reader.AddEmptySlot();  // slot 0, never a title
   uint32_t index = 0, blanks = 0;
@@ -275,6 +301,7 @@ void ReadDat(std::string_view bytes, const char* datName, Database& db, MessageS
   }
   reader.AddEmptySlot();  // the end marker
   db.recordCount = static_cast<uint32_t>(db.records.size() - 1);
+  IndexTitles(db, reader.Matchable());
 }
 
 }  // namespace

@@ -32,19 +32,26 @@ size_t FindSlot(const Database& db, std::span<const uint32_t> crcs, uint64_t has
 
 }  // namespace
 
-void PrepareTitleIndex(Database& db, uint32_t titles) {
+void IndexTitles(Database& db, const std::vector<uint32_t>& titles) {
   size_t slots = 2;
-  while (slots < size_t{2} * titles) slots *= 2;
+  while (slots < 2 * titles.size()) slots *= 2;
   db.titlesByCrcs.assign(slots, TitleSlot{});
-}
-
-void IndexTitle(Database& db, uint32_t index) {
-  std::span<const uint32_t> crcs = db.Crcs(index);
-  uint64_t hash = HashOf(crcs);
-  TitleSlot& slot = db.titlesByCrcs[FindSlot(db, crcs, hash)];
-  if (slot.title == 0) {
-    slot = {index, static_cast<uint32_t>(hash), db.crcStarts[index],
-            static_cast<uint32_t>(crcs.size())};
+  std::vector<uint64_t> hashes(titles.size());
+  for (size_t i = 0; i < titles.size(); ++i) hashes[i] = HashOf(db.Crcs(titles[i]));
+  // The slots are met in no order: each is asked for from memory a few
+  // titles ahead of its turn.
+  constexpr size_t kAhead = 8;
+  const size_t mask = slots - 1;
+  for (size_t i = 0; i < titles.size(); ++i) {
+    if (i + kAhead < titles.size()) {
+      __builtin_prefetch(&db.titlesByCrcs[(hashes[i + kAhead] >> 32) & mask]);
+    }
+    std::span<const uint32_t> crcs = db.Crcs(titles[i]);
+    TitleSlot& slot = db.titlesByCrcs[FindSlot(db, crcs, hashes[i])];
+    if (slot.title == 0) {
+      slot = {titles[i], static_cast<uint32_t>(hashes[i]), db.crcStarts[titles[i]],
+              static_cast<uint32_t>(crcs.size())};
+    }
   }
 }
 

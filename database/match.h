@@ -7,14 +7,10 @@
 
 #include "database/dat.h"
 
-// Empties the index of titles by CRC list and makes room for `titles`
-// titles. May throw std::bad_alloc.
-void PrepareTitleIndex(Database& db, uint32_t titles);
-
-// Lets title `index` be found by its CRC list, unless an earlier title holds
-// the same list. Titles are indexed in DAT order, at most as many as
-// prepared.
-void IndexTitle(Database& db, uint32_t index);
+// Builds the index of titles by CRC list over `titles`, in DAT order: the
+// first title of each list is the one found by it. May throw
+// std::bad_alloc.
+void IndexTitles(Database& db, const std::vector<uint32_t>& titles);
 
 // Sorts `query` ascending and returns the index of the first indexed title
 // with the same sorted list, or 0.
