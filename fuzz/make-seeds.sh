@@ -81,6 +81,7 @@ dat=$out/dat_fuzz
   printf '\0C64 1.00\n\x01\x00\x03\x00\x09\x00'; } > "$dat/three"
 printf 'C64 1.00\nA;;;;0;1;1\n' > "$dat/no-have"
 printf 'C64 1.23 a version line too long\nB;;;;0;1;2\n\0C64 1.23 a version ' > "$dat/long-version"
+printf 'C64 1.00\nA;;;;0;2;1\n\nB;Pub\nC;;;;x;y;2;zz;3;\nD;;;;0;1;1\n \n\n' > "$dat/malformed"
 
 # Command lines: arguments separated by zero bytes, the program name first.
 opt=$out/options_fuzz
