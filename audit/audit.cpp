@@ -193,7 +193,7 @@ uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags fl
   if (flags & RF_DUMP) {
     WriteDumpLine(context.out, record.name, record.crcs);
   } else if (flags & (RF_INFO | RF_RENAME)) {
-    IdentifyFile(context.database, record.path, record.crcs, flags, context.out);
+    IdentifyFile(context.database, record.path, record.crcs, flags, context.out, &record.near);
   }
   return record.result;
 }

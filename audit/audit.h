@@ -9,6 +9,7 @@
 
 #include "audit/profile.h"
 #include "database/dat.h"
+#include "database/near.h"
 #include "images/image.h"
 #include "util/messages.h"
 
@@ -37,6 +38,7 @@ struct FileRecord {
   uint32_t result = kAudited;
   bool unreadable = false;  // the file or archive could not be opened or read
   bool damaged = false;     // an image fell back to the CRC of its whole buffer
+  NearMatch near;           // reported against a DAT and matching no title: its nearest title
 };
 
 // What reporting a file reads and changes besides the file: the run's

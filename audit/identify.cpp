@@ -150,9 +150,16 @@ Relocation RelocateFile(const std::string& source, const std::string& subfolder,
 }
 
 void IdentifyFile(Database& db, const std::string& fullPath,
-                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out) {
+                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out,
+                  NearMatch* near) {
   DatRecord* record = FindRecord(db, crcs);
-  if (record == nullptr) return;
+  if (record == nullptr) {
+    *near = FindNearMatch(db, crcs, out);
+    if ((flags & RF_INFO) && near->index != 0) {
+      WriteNearBlock(out, fullPath, CanonicalName(db.records[near->index]), *near);
+    }
+    return;
+  }
   if (flags & RF_INFO) {
     WriteInfoBlock(out, fullPath, *record);
     return;

@@ -8,13 +8,17 @@
 
 #include "audit/profile.h"
 #include "database/dat.h"
+#include "database/near.h"
 #include "util/messages.h"
 
 // Looks the title of `crcs` (sorted in place) up; with RF_INFO prints its
 // info block, otherwise moves the file into "ren" (the title's first file)
-// or "dupes" (a title already present) and marks the title present.
+// or "dupes" (a title already present) and marks the title present. When no
+// title matches, sets `near` to the nearest title, which RF_INFO prints; a
+// near title is never marked present and never names a file.
 void IdentifyFile(Database& db, const std::string& fullPath,
-                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out);
+                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out,
+                  NearMatch* near);
 
 // "Name (Crack)", or the name alone when there is no crack name: the title
 // as written.
