@@ -111,7 +111,7 @@ NearMatch FindNearMatch(Database& db, std::span<const uint32_t> crcs, MessageSin
       IndexCrcs(db);
     } catch (const std::bad_alloc&) {
       db.titlesByCrc.built = true;
-      sink.Write(Stream::kErr, "\nErr: Not enough memory to look for near matches\n");
+      sink.Write(Stream::kErr, "\nWrn: Not enough memory to look for near matches\n");
     }
   }
   const CrcIndex& index = db.titlesByCrc;
