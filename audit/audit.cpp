@@ -6,6 +6,7 @@
 
 #include "archive/extract.h"
 #include "archive/zip.h"
+#include "audit/file_system.h"
 #include "audit/identify.h"
 #include "audit/report.h"
 #include "platform/platform.h"
@@ -193,7 +194,8 @@ uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags fl
   if (flags & RF_DUMP) {
     WriteDumpLine(context.out, record.name, record.crcs);
   } else if (flags & (RF_INFO | RF_RENAME)) {
-    IdentifyFile(context.database, record.path, record.crcs, flags, context.out);
+    RealFileSystem files;
+    IdentifyFile(context.database, files, record.path, record.crcs, flags, context.out);
   }
   return record.result;
 }
