@@ -65,29 +65,39 @@ TEST(NearTest, UnknownDisksShowTheirNearestTitle) {
     const char* disk;
     std::vector<Bytes> files;
     std::string block;  // after the path; "" when there is none
+    std::string report;  // the report row's near_* columns
   } cases[] = {
       {"extra.d64", {f.alpha[0], f.alpha[1], f.alpha[2], f.alpha[3], f.stray[0]},
-       "Near: Alpha (Grp) (4 of 4 files; 1 extra)"},
-      {"missing.d64", {f.beta[0], f.beta[1], f.beta[2]}, "Near: Beta (3 of 4 files)"},
+       "Near: Alpha (Grp) (4 of 4 files; 1 extra)", "1,Alpha (Grp),4,4"},
+      {"missing.d64", {f.beta[0], f.beta[1], f.beta[2]}, "Near: Beta (3 of 4 files)",
+       "2,Beta,3,4"},
       {"better.d64", {g[0], g[1], g[2], g[3], g[5], f.stray[1]},
-       "Near: Gamma 2 (5 of 5 files; 1 extra)"},
-      {"tie.d64", {g[0], g[1], g[2], g[3]}, "Near: Gamma 1 (4 of 5 files)"},
-      {"common.d64", f.common, ""},
+       "Near: Gamma 2 (5 of 5 files; 1 extra)", "4,Gamma 2,5,5"},
+      {"tie.d64", {g[0], g[1], g[2], g[3]}, "Near: Gamma 1 (4 of 5 files)", "3,Gamma 1,4,5"},
+      {"common.d64", f.common, "", ",,,"},
       {"exact.d64", f.alpha,
        "Game: Alpha" + std::string(45, ' ') + " Crack: -Grp\nPublisher: Pub" +
-           std::string(17, ' ') + " Date: 1987 "},
+           std::string(17, ' ') + " Date: 1987 ",
+       ",,,"},
   };
   for (const auto& c : cases) MakeD64(dir / c.disk, c.files);
   WriteFile(dir / "C64.dat", Dat(f));
 
-  RunResult info = RunDewmop({"-cc", "-i"}, dir.path());
+  RunResult info = RunDewmop({"-cc", "-i", "-o" + (dir / "report.csv")}, dir.path());
   std::map<std::string, std::string> blocks = BlocksByPath(info.out);
+  const std::string report = ReadText(dir / "report.csv");
   for (const auto& c : cases) {
     auto block = blocks.find(dir / c.disk);
     EXPECT_EQ(c.block, block == blocks.end() ? "" : block->second) << c.disk;
+    size_t row = report.find(dir / c.disk + ",");
+    ASSERT_NE(std::string::npos, row) << c.disk;
+    size_t end = report.find("\r\n", row);
+    EXPECT_EQ("," + c.report, report.substr(end - c.report.size() - 1, c.report.size() + 1))
+        << c.disk;
   }
   EXPECT_EQ(5u, blocks.size()) << info.out;
   EXPECT_EQ(std::string::npos, info.err.find("Near")) << "a near title is data";
+  EXPECT_NE(std::string::npos, info.err.find("\n  near a title: 4\n")) << info.err;
 
   // A near title is not the disk's: no move, and only Alpha is present.
   RunResult rename = RunDewmop({"-cc", "-r"}, dir.path());
