@@ -75,21 +75,30 @@ found=$("$dewmop" -cc -i 2>/dev/null | grep -c '^Game:' || true)
 near=$("$dewmop" -cc -i 2>/dev/null | grep -c '^Near:' || true)
 echo "$(ls | grep -vc C64) files, $(($(wc -l <C64.dat) - 1)) titles: $found identified, $near near"
 
-hyperfine --warmup 2 --runs "$runs" --prepare 'rm -f C64have.dat C64miss.txt' \
-  --export-csv "$cache/near-results.csv" -n near "$dewmop -cc -i" -n base "$base -cc -i" >/dev/null
-rss() {
-  /usr/bin/time -f '%M' -o "$cache/time.txt" "$1" -cc -i >/dev/null 2>&1
-  cat "$cache/time.txt"
+# Runs alternate between the two builds, so that a change in the load of
+# the machine touches both alike. "NAME wall user system rss" per run.
+times=$cache/near-times.txt
+: >"$times"
+for ((i = -1; i < runs; ++i)); do  # the first round warms the page cache
+  for which in near base; do
+    binary=$dewmop
+    [ "$which" = base ] && binary=$base
+    rm -f C64have.dat C64miss.txt
+    /usr/bin/time -f "$which %e %U %S %M" -o "$cache/time.txt" "$binary" -cc -i >/dev/null 2>&1
+    if ((i >= 0)); then cat "$cache/time.txt" >>"$times"; fi
+  done
+done
+median() {  # median of column $2 (or of user + system with "cpu") for $1
+  awk -v which="$1" -v column="$2" '$1 == which { print column == "cpu" ? $3 + $4 : $column }' \
+    "$times" | sort -n | sed -n "$(((runs + 1) / 2))p"
 }
-# near-results.csv: command,mean,stddev,median,user,system,min,max
-awk -F, -v near_rss="$(rss "$dewmop")" -v base_rss="$(rss "$base")" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" '
-  NR > 1 { median[$1] = $4; cpu[$1] = $5 + $6 }
-  END {
-    printf "identify run, median: %.3f s with near matches, %.3f s without: %+.1f%% (goal <= +10%%)\n",
-      median["near"], median["base"], 100 * (median["near"] / median["base"] - 1)
-    printf "CPU time (user + system, means): %.3f s and %.3f s: %+.1f%%\n", cpu["near"], cpu["base"],
-      100 * (cpu["near"] / cpu["base"] - 1)
-    printf "peak RSS %.1f MiB and %.1f MiB; load average after the runs %s\n", near_rss / 1024,
-      base_rss / 1024, load
-  }' "$cache/near-results.csv"
+awk -v nw="$(median near 2)" -v bw="$(median base 2)" -v nc="$(median near cpu)" \
+  -v bc="$(median base cpu)" -v nr="$(median near 5)" -v br="$(median base 5)" \
+  -v runs="$runs" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {
+    printf "identify run, medians of %d: %.2f s with near matches, %.2f s without: %+.1f%% (goal <= +10%%)\n",
+      runs, nw, bw, 100 * (nw / bw - 1)
+    printf "CPU time (user + system): %.2f s and %.2f s: %+.1f%%\n", nc, bc, 100 * (nc / bc - 1)
+    printf "peak RSS %.1f MiB and %.1f MiB; load average after the runs %s\n", nr / 1024, br / 1024, load
+  }'
+rm -f "$times" "$cache/time.txt"
 rm -rf "$folder"
