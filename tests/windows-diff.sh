@@ -31,12 +31,14 @@ trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 g++ -std=c++20 -O2 -shared -fPIC -o "$work/windows_order.so" "$here/windows_order.cpp" -ldl || exit 1
 
 # A DAT file for FOLDER from the Linux build's dump: each file's name without
-# its extension as the title, every other title with a crack name, and one
-# title that no file has, for the miss list.
+# its extension as the title, every other title with a crack name, every
+# third with the characters that no file name may hold on one system or the
+# other, and one title that no file has, for the miss list.
 make_dat() {
   (cd "$1" && "$linux" -cc -d -s 2>/dev/null) |
     awk -F';' -v OFS=';' 'NR == 1 { print; next }
-      { sub(/\.[^.]*$/, "", $1); if (NR % 2) $4 = "DM"; print }
+      { sub(/\.[^.]*$/, "", $1); if (NR % 2) $4 = "DM"
+        if (NR % 3 == 0) $1 = $1 " AC/DC\\1: \"Live\"? <*|>"; print }
       END { print "Lost Classic;Nobody;;;1985;001;DEADBEEF" }' > "$1/C64.dat"
 }
 
@@ -59,6 +61,15 @@ make_collections() {
     : > empty.prg
     head -c 100000 rocks.d64 > cut.d64
     printf 'PK\3\4 not really a zip' > notzip.zip
+    # What a run that was killed leaves: its lock file and a scratch file.
+    echo "left behind" > C64have.dat.lock
+    echo "half written" > C64have.dat.k3Xq9Z
+    echo "old list" > C64miss.txt
+    chmod a-w C64miss.txt
+    # Paths longer than Windows' MAX_PATH (260 characters).
+    long=$(printf 'a folder with a long name %s ' 1 2 3 4 5 6 7)
+    mkdir "$long"
+    cp tapes.t64 "$long/$(printf 'tapes with a long name %s ' 1 2 3 4).t64"
   )
   make_dat "$odd"
   echo "$demo" "$odd"
@@ -128,7 +139,8 @@ read -r -a folders <<<"$(make_collections)"
 folders+=("$@")
 for folder in "${folders[@]}"; do
   for mode in "-cc" "-cc -d" "-cc -d -s" "-cc -i" "-cc -i -s" "-cc -r" "-ca -d -s" "-ca -r" \
-              "-cc -d rocks.d64" "-cc -d noext" "-cc -i tapes.t64" "-cc -r hello.prg"; do
+              "-cc -d rocks.d64" "-cc -d noext" "-cc -i tapes.t64" "-cc -r hello.prg" \
+              "-cc -r sub/rocks.d64"; do
     check "$folder" "$mode"
   done
   # A second rename run reads the have file of the first.
