@@ -20,7 +20,7 @@ shift 2
 wine=${WINE:-/usr/lib/wine/wine64}
 wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
 work=$(mktemp -d /tmp/dewmop-windiff.XXXXXX)
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPREFIX=${WINEPREFIX:-$work/wine}
 # One Wine server for all the runs; Wine's own services start here, once,
 # and write their messages to a log instead of into a run's standard error.
