@@ -6,8 +6,12 @@
 
 #include "archive/extract.h"
 #include "archive/zip.h"
+#include "audit/csv_report.h"
+#include "audit/file_system.h"
 #include "audit/identify.h"
+#include "audit/outcome.h"
 #include "audit/report.h"
+#include "audit/summary.h"
 #include "platform/platform.h"
 #include "util/ascii.h"
 #include "util/crc32.h"
@@ -145,6 +149,21 @@ Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
   return outcome;
 }
 
+Identification Identify(const AuditContext& context, FileRecord& record, RunFlags flags) {
+  RealFileSystem real;
+  FileSystem& files = context.files ? *context.files : real;
+  return IdentifyFile(context.database, files, record.path, record.crcs, flags, context.out);
+}
+
+// What the run keeps of a reported file: a dry run's plan line, the
+// summary's counts and the report's row.
+void KeepOutcome(const AuditContext& context, const FileRecord& record,
+                 const FileOutcome& outcome, RunFlags flags) {
+  if ((flags & RF_DRY_RUN) && RenamesFiles(flags)) WritePlanLine(context.out, record.path, outcome);
+  if (context.summary) context.summary->Add(outcome);
+  if (context.report) context.report->AddRow(record, outcome);
+}
+
 }  // namespace
 
 bool ExtensionMatches(const std::string& subject, const char* pattern) {
@@ -189,12 +208,16 @@ FileRecord ListFile(const SystemProfile& profile, const std::string& name,
 
 uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags flags) {
   record.messages.ReplayTo(context.out);
-  if (record.result != kAudited || record.crcs.empty()) return record.result;
-  if (flags & RF_DUMP) {
-    WriteDumpLine(context.out, record.name, record.crcs);
-  } else if (flags & (RF_INFO | RF_RENAME)) {
-    IdentifyFile(context.database, record.path, record.crcs, flags, context.out);
+  if (record.result == kCancelled) return record.result;
+  Identification identification;
+  if (record.result == kAudited && !record.crcs.empty()) {
+    if (flags & RF_DUMP) {
+      WriteDumpLine(context.out, record.name, record.crcs);
+    } else if (flags & (RF_INFO | RF_RENAME)) {
+      identification = Identify(context, record, flags);
+    }
   }
+  KeepOutcome(context, record, OutcomeOf(record, identification, flags), flags);
   return record.result;
 }
 

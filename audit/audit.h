@@ -39,12 +39,23 @@ struct FileRecord {
   bool damaged = false;     // an image fell back to the CRC of its whole buffer
 };
 
+class FileSystem;
+class RunSummary;
+class CsvReport;
+
 // What reporting a file reads and changes besides the file: the run's
 // profile and database, and where its messages and data go.
 struct AuditContext {
   const SystemProfile& profile;
   Database& database;
   MessageSink& out;
+  // What the run keeps of each file besides the console, each optional: the
+  // file system that renames go through (the real one when none; a dry run
+  // passes a PlannedFileSystem), the summary that counts every outcome and
+  // the report that lists it.
+  FileSystem* files = nullptr;
+  RunSummary* summary = nullptr;
+  CsvReport* report = nullptr;
 };
 
 // Reads and lists `directory` + `name` (`directory` ends in the separator or
@@ -53,8 +64,10 @@ FileRecord ListFile(const SystemProfile& profile, const std::string& name,
                     const std::string& directory);
 
 // Writes the record's messages, then, for a listed file that is not empty,
-// its dump line, or its identification (info block or rename). Returns the
-// record's result; a cancelled file is neither dumped, matched nor moved.
+// its dump line, or its identification (info block or rename); then its
+// dry-run plan line and its outcome to the summary and the report. Returns
+// the record's result; a cancelled file is neither dumped, matched, moved
+// nor counted.
 uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags flags);
 
 // ListFile, then ReportFile: kAudited, kNoReader or kCancelled, never 0.

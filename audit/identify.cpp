@@ -5,7 +5,6 @@
 
 #include "audit/report.h"
 #include "database/match.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -39,13 +38,6 @@ bool IsOneName(const std::string& name) {
          name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-// The folder of `path`, ending in the separator; "./" for a bare name.
-std::string FolderOf(const std::string& path) {
-  size_t slash = LastSeparator(path);
-  return slash == std::string::npos ? std::string(".") + kSeparator
-                                    : path.substr(0, slash + 1);
-}
-
 // True when `path` lies where a rename would put it: in a "ren" folder under
 // `fileName` and its own extension, or in a "dupes" folder under that name
 // or one of its numbered forms. Such a file is not moved again.
@@ -62,12 +54,12 @@ bool IsFiled(const std::string& path, const std::string& fileName) {
                            name[last] >= '0' && name[last] <= '9');
 }
 
-bool EnsureFolder(const std::string& path, std::string* reason) {
-  switch (platform::KindOf(path)) {
+bool EnsureFolder(FileSystem& files, const std::string& path, std::string* reason) {
+  switch (files.KindOf(path)) {
     case platform::FileKind::kDirectory:
       return true;
     case platform::FileKind::kMissing:
-      return platform::MakeDirectory(path, reason);
+      return files.MakeDirectory(path, reason);
     case platform::FileKind::kSymlink:
       *reason = path + " is a symbolic link";
       return false;
@@ -82,13 +74,13 @@ std::string OwnPath(const std::string& source) {
   return FolderOf(source) + source.substr(LastSeparator(source) + 1);
 }
 
-Relocation TryMove(const std::string& source, const std::string& target) {
+Relocation TryMove(FileSystem& files, const std::string& source, const std::string& target) {
   Relocation result{MoveOutcome::kTaken, target, ""};
   if (target == OwnPath(source)) {
     result.outcome = MoveOutcome::kAlreadyThere;
     return result;
   }
-  switch (platform::MoveNoReplace(source, target, &result.reason)) {
+  switch (files.MoveNoReplace(source, target, &result.reason)) {
     case platform::MoveResult::kMoved:
       result.outcome = MoveOutcome::kMoved;
       break;
@@ -103,13 +95,13 @@ Relocation TryMove(const std::string& source, const std::string& target) {
 
 // Tries `target`, then (with `retry`) the targets whose last character is
 // '0' .. '9', while another file holds the name.
-Relocation MoveToFirstFreeName(const std::string& source, std::string target,
-                               bool retry) {
-  Relocation result = TryMove(source, target);
+Relocation MoveToFirstFreeName(FileSystem& files, const std::string& source,
+                               std::string target, bool retry) {
+  Relocation result = TryMove(files, source, target);
   for (char last = '0'; retry && result.outcome == MoveOutcome::kTaken && last <= '9';
        ++last) {
     target.back() = last;
-    result = TryMove(source, target);
+    result = TryMove(files, source, target);
   }
   return result;
 }
@@ -121,7 +113,38 @@ void ReportFailure(MessageSink& out, const std::string& source, const Relocation
   }
 }
 
+// The file is left where it was, for `reason`.
+Identification Stayed(Identification found, const std::string& reason) {
+  found.placement = Placement::kStayed;
+  found.reason = reason;
+  return found;
+}
+
+// `placement` when the file moved, else why it stayed.
+Identification Placed(Identification found, Placement placement, const Relocation& move) {
+  switch (move.outcome) {
+    case MoveOutcome::kMoved:
+      found.placement = placement;
+      found.target = move.target;
+      return found;
+    case MoveOutcome::kAlreadyThere:
+      return Stayed(found, "already so named");
+    case MoveOutcome::kTaken:
+      return Stayed(found, "every name taken");
+    case MoveOutcome::kFailed:
+    case MoveOutcome::kRefused:
+      break;
+  }
+  return Stayed(found, move.reason);
+}
+
 }  // namespace
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = LastSeparator(path);
+  return slash == std::string::npos ? std::string(".") + kSeparator
+                                    : path.substr(0, slash + 1);
+}
 
 std::string CanonicalName(const DatRecord& record) {
   if (record.crackName.empty()) return record.name;
@@ -138,48 +161,53 @@ std::string FileNameOf(const std::string& canonicalName) {
   return name;
 }
 
-Relocation RelocateFile(const std::string& source, const std::string& subfolder,
-                        const std::string& newName, bool retry) {
+Relocation RelocateFile(FileSystem& files, const std::string& source,
+                        const std::string& subfolder, const std::string& newName, bool retry) {
   std::string folder = FolderOf(source);
   std::string target = folder;
   if (!subfolder.empty()) target += subfolder + kSeparator;
   target += WithExtension(newName, ExtensionOf(source));
   if (!IsOneName(newName)) return {MoveOutcome::kRefused, target, "the title makes no file name"};
   // Moved, a link would point elsewhere or nowhere.
-  if (platform::KindOf(source) == platform::FileKind::kSymlink)
+  if (files.KindOf(source) == platform::FileKind::kSymlink)
     return {MoveOutcome::kRefused, target, "a symbolic link is not moved"};
   std::string reason;
-  if (!subfolder.empty() && !EnsureFolder(folder + subfolder, &reason))
+  if (!subfolder.empty() && !EnsureFolder(files, folder + subfolder, &reason))
     return {MoveOutcome::kFailed, target, reason};
-  return MoveToFirstFreeName(source, target, retry);
+  return MoveToFirstFreeName(files, source, target, retry);
 }
 
-void IdentifyFile(Database& db, const std::string& fullPath,
-                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out) {
-  DatRecord* record = FindRecord(db, crcs);
-  if (record == nullptr) return;
+Identification IdentifyFile(Database& db, FileSystem& files, const std::string& fullPath,
+                            std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out) {
+  Identification found;
+  found.title = FindRecordIndex(db, crcs);
+  if (found.title == 0) return found;
+  DatRecord& record = db.records[found.title];
   if (flags & RF_INFO) {
-    WriteInfoBlock(out, fullPath, *record);
-    return;
+    WriteInfoBlock(out, fullPath, record);
+    return found;
   }
-  std::string name = CanonicalName(*record);
+  std::string name = CanonicalName(record);
   std::string fileName = FileNameOf(name);
   if (IsFiled(fullPath, fileName)) {
-    record->have = 1;
-    return;
+    record.have = 1;
+    return Stayed(found, "already filed");
   }
-  if (record->have) {
-    ReportFailure(out, fullPath, RelocateFile(fullPath, "dupes", fileName, true));
-    return;
+  if (record.have) {
+    Relocation dupes = RelocateFile(files, fullPath, "dupes", fileName, true);
+    ReportFailure(out, fullPath, dupes);
+    return Placed(found, Placement::kDupes, dupes);
   }
-  record->have = 1;
-  Relocation ren = RelocateFile(fullPath, "ren", fileName, false);
-  if (ren.outcome == MoveOutcome::kMoved) return;
+  record.have = 1;
+  Relocation ren = RelocateFile(files, fullPath, "ren", fileName, false);
+  if (ren.outcome == MoveOutcome::kMoved) return Placed(found, Placement::kRen, ren);
   if (ren.outcome == MoveOutcome::kTaken) {
     out.Print(Stream::kErr, "Possible name collision: %s\n", name.c_str());
   } else {
     ReportFailure(out, fullPath, ren);
-    if (ren.outcome == MoveOutcome::kRefused) return;
+    if (ren.outcome == MoveOutcome::kRefused) return Stayed(found, ren.reason);
   }
-  ReportFailure(out, fullPath, RelocateFile(fullPath, "", fileName, true));
+  Relocation inPlace = RelocateFile(files, fullPath, "", fileName, true);
+  ReportFailure(out, fullPath, inPlace);
+  return Placed(found, Placement::kInPlace, inPlace);
 }

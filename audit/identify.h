@@ -6,15 +6,37 @@
 #include <string>
 #include <vector>
 
+#include "audit/file_system.h"
 #include "audit/profile.h"
 #include "database/dat.h"
 #include "util/messages.h"
 
+// Where the rename step put an identified file.
+enum class Placement {
+  kNone,     // no rename step: not identified, or not a rename run
+  kRen,      // moved into "ren": the title's first file
+  kDupes,    // moved into "dupes": a title already present
+  kInPlace,  // renamed in its own folder: the move into "ren" failed
+  kStayed,   // left where it was
+};
+
+struct Identification {
+  uint32_t title = 0;  // the title's index; 0 when none matched
+  Placement placement = Placement::kNone;
+  std::string target;  // kRen, kDupes, kInPlace: the file's new path
+  std::string reason;  // kStayed: why
+};
+
 // Looks the title of `crcs` (sorted in place) up; with RF_INFO prints its
-// info block, otherwise moves the file into "ren" (the title's first file)
-// or "dupes" (a title already present) and marks the title present.
-void IdentifyFile(Database& db, const std::string& fullPath,
-                  std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out);
+// info block, otherwise moves the file through `files` into "ren" (the
+// title's first file) or "dupes" (a title already present) and marks the
+// title present. A dry run passes a PlannedFileSystem: its decisions are
+// those of the real run, and nothing moves.
+Identification IdentifyFile(Database& db, FileSystem& files, const std::string& fullPath,
+                            std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out);
+
+// The folder of `path`, ending in the separator; "./" for a bare name.
+std::string FolderOf(const std::string& path);
 
 // "Name (Crack)", or the name alone when there is no crack name: the title
 // as written.
@@ -40,11 +62,11 @@ struct Relocation {
   std::string reason;  // why, when kFailed or kRefused
 };
 
-// Moves `source` to `newName` in its own folder, or in its subfolder
-// `subfolder` when that is not empty, keeping the source's extension. Never
-// replaces an existing file, never moves a symbolic link, and uses no
-// subfolder that is a link or not a folder. With `retry`, a target held by
-// another file is tried again with its last character set to '0' .. '9' in
-// turn.
-Relocation RelocateFile(const std::string& source, const std::string& subfolder,
-                        const std::string& newName, bool retry);
+// Moves `source` through `files` to `newName` in its own folder, or in its
+// subfolder `subfolder` when that is not empty, keeping the source's
+// extension. Never replaces an existing file, never moves a symbolic link,
+// and uses no subfolder that is a link or not a folder. With `retry`, a
+// target held by another file is tried again with its last character set to
+// '0' .. '9' in turn.
+Relocation RelocateFile(FileSystem& files, const std::string& source,
+                        const std::string& subfolder, const std::string& newName, bool retry);

@@ -3,6 +3,7 @@
 #include "audit/identify.h"
 
 #include <gtest/gtest.h>
+
 #include <filesystem>
 
 #include "tests/fixtures/process.h"
@@ -21,6 +22,7 @@ class RelocateTest : public testing::Test {
   }
   std::string Text(const std::string& name) { return ReadText(dir / name); }
   TempDir dir;
+  RealFileSystem files;
 };
 
 TEST(CanonicalName, TitleAndCrackName) {
@@ -61,7 +63,7 @@ TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
       {"c64.collection/game", "ren", "Game", "c64.collection/ren/Game"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(kMoved, RelocateFile(Make(c.file, c.file), c.folder, c.title, false).outcome)
+    EXPECT_EQ(kMoved, RelocateFile(files, Make(c.file, c.file), c.folder, c.title, false).outcome)
         << c.file;
     EXPECT_EQ(c.file, Text(c.target));
     EXPECT_FALSE(FileExists(dir / c.file));
@@ -73,21 +75,21 @@ TEST_F(RelocateTest, IntoSubfolderOrInPlaceWithTheFilesExtension) {
 TEST_F(RelocateTest, RetriesOnTheLastCharacterAndNeverReplaces) {
   Make("dupes/Game.d64", "first");
   Make("dupes/Game.d60", "second");
-  Relocation third = RelocateFile(Make("third.d64", "third"), "dupes", "Game", true);
+  Relocation third = RelocateFile(files, Make("third.d64", "third"), "dupes", "Game", true);
   EXPECT_EQ(kMoved, third.outcome);
   EXPECT_EQ(dir / "dupes/Game.d61", third.target);
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("second", Text("dupes/Game.d60"));
   EXPECT_EQ("third", Text("dupes/Game.d61"));
-  EXPECT_EQ(kTaken, RelocateFile(Make("new.d64", "new"), "dupes", "Game", false).outcome);
+  EXPECT_EQ(kTaken, RelocateFile(files, Make("new.d64", "new"), "dupes", "Game", false).outcome);
   EXPECT_EQ("first", Text("dupes/Game.d64"));
   EXPECT_EQ("new", Text("new.d64"));
   for (char c = '2'; c <= '8'; ++c) {
     if (c != '4') Make(std::string("dupes/Game.d6") + c);
   }
-  RelocateFile(Make("ninth.d64", "ninth"), "dupes", "Game", true);
+  RelocateFile(files, Make("ninth.d64", "ninth"), "dupes", "Game", true);
   EXPECT_EQ("ninth", Text("dupes/Game.d69")) << "the eleventh attempt";
-  EXPECT_EQ(kTaken, RelocateFile(Make("last.d64", "last"), "dupes", "Game", true).outcome);
+  EXPECT_EQ(kTaken, RelocateFile(files, Make("last.d64", "last"), "dupes", "Game", true).outcome);
   EXPECT_EQ("last", Text("last.d64"));
 }
 
@@ -101,7 +103,7 @@ TEST_F(RelocateTest, TheFilesOwnNameIsNoCollision) {
     const char *file, *title;
   } cases[] = {{"Alpha.prg", "Alpha"}, {"Beta.pr0", "Beta"}};
   for (const auto& c : cases) {
-    Relocation in_place = RelocateFile(dir / c.file, "", c.title, true);
+    Relocation in_place = RelocateFile(files, dir / c.file, "", c.title, true);
     EXPECT_EQ(kAlreadyThere, in_place.outcome) << c.file;
     EXPECT_EQ(dir / c.file, in_place.target);
   }
@@ -114,8 +116,8 @@ TEST_F(RelocateTest, TheFilesOwnNameIsNoCollision) {
 TEST_F(RelocateTest, NamesThatWouldLeaveTheFolderAreRefused) {
   std::string source = Make("x.d64");
   for (const char* name : {"../escape", "a/b", "..", ".", ""}) {
-    EXPECT_EQ(kRefused, RelocateFile(source, "", name, true).outcome) << name;
-    EXPECT_EQ(kRefused, RelocateFile(source, "ren", name, false).outcome) << name;
+    EXPECT_EQ(kRefused, RelocateFile(files, source, "", name, true).outcome) << name;
+    EXPECT_EQ(kRefused, RelocateFile(files, source, "ren", name, false).outcome) << name;
   }
   EXPECT_TRUE(FileExists(source));
 }
@@ -134,7 +136,7 @@ TEST_F(RelocateTest, SubfolderThatIsNoFolderLeavesTheFile) {
   } cases[] = {{"file", "/ren is not a folder"}, {"linked", "/ren is a symbolic link"}};
   for (const auto& c : cases) {
     std::string source = Make(std::string(c.folder) + "/x.d64");
-    Relocation move = RelocateFile(source, "ren", "Game", false);
+    Relocation move = RelocateFile(files, source, "ren", "Game", false);
     EXPECT_EQ(kFailed, move.outcome) << c.folder;
     EXPECT_EQ(dir / c.folder + c.reason, move.reason);
     EXPECT_TRUE(FileExists(source));
@@ -150,8 +152,8 @@ TEST_F(RelocateTest, SymbolicLinkIsNeverMoved) {
   std::error_code error;
   std::filesystem::create_symlink("../outside/real.d64", link, error);
   if (error) GTEST_SKIP() << "this system makes no symbolic links";
-  EXPECT_EQ(kRefused, RelocateFile(link, "ren", "Game", false).outcome);
-  EXPECT_EQ(kRefused, RelocateFile(link, "", "Game", true).outcome);
+  EXPECT_EQ(kRefused, RelocateFile(files, link, "ren", "Game", false).outcome);
+  EXPECT_EQ(kRefused, RelocateFile(files, link, "", "Game", true).outcome);
   EXPECT_EQ("real", ReadText(link));
   EXPECT_FALSE(FileExists(dir / "games/ren"));
   EXPECT_EQ("real", ReadText(target));

@@ -13,6 +13,17 @@ constexpr RunFlags RF_SUBDIRS = 0x010;      // -s: one level of subdirectories
 constexpr RunFlags RF_WALK = 0x020;         // a system was selected
 constexpr RunFlags RF_SINGLE_FILE = 0x040;  // a file name was given
 constexpr RunFlags RF_INFO = 0x100;         // -i: print what each file is
+constexpr RunFlags RF_DRY_RUN = 0x200;      // -n: change nothing; -r prints its plan
+
+// Files are looked up among the titles: -i or -r, and not -d.
+constexpr bool MatchesTitles(RunFlags flags) {
+  return (flags & RF_DUMP) == 0 && (flags & (RF_INFO | RF_RENAME)) != 0;
+}
+
+// Identified files are moved: -r, neither -d nor -i.
+constexpr bool RenamesFiles(RunFlags flags) {
+  return (flags & (RF_DUMP | RF_INFO)) == 0 && (flags & RF_RENAME) != 0;
+}
 
 // What one system's run uses: its database files, the extensions that count
 // as images (index = ImageType; entry 0 a placeholder, closed by "") and the

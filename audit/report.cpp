@@ -1,6 +1,7 @@
-// Dump lines and info blocks.
+// Dump lines, info blocks and plan lines.
 #include "audit/report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -40,4 +41,26 @@ void WriteInfoBlock(MessageSink& out, const std::string& fullPath,
             fullPath.c_str(), record.name.c_str(), record.crackNote.c_str(),
             record.crackName.c_str(), record.publisher.c_str());
   if (record.date != 0) out.Print(Stream::kOut, "%-5u", static_cast<unsigned>(record.date));
+}
+
+void WritePlanLine(MessageSink& out, const std::string& path, const FileOutcome& outcome) {
+  const Identification& identification = outcome.identification;
+  const std::string target = identification.target.substr(
+      std::min(identification.target.size(), FolderOf(path).size()));
+  switch (identification.placement) {
+    case Placement::kRen:
+    case Placement::kDupes:
+      out.Print(Stream::kOut, "would move %s -> %s\n", path.c_str(), target.c_str());
+      return;
+    case Placement::kInPlace:
+      out.Print(Stream::kOut, "would rename %s -> %s\n", path.c_str(), target.c_str());
+      return;
+    case Placement::kStayed:
+      out.Print(Stream::kOut, "would stay: %s (%s)\n", path.c_str(),
+                identification.reason.c_str());
+      return;
+    case Placement::kNone:
+      out.Print(Stream::kOut, "would stay: %s (%s)\n", path.c_str(), VerdictName(outcome.verdict));
+      return;
+  }
 }

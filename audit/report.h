@@ -1,10 +1,12 @@
-// What an audit writes on standard output: dump lines and info blocks.
+// What an audit writes on standard output: dump lines, info blocks and the
+// plan of a dry run.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "audit/outcome.h"
 #include "database/dat.h"
 #include "util/messages.h"
 
@@ -16,3 +18,10 @@ void WriteDumpLine(MessageSink& out, const std::string& name,
 // The title found for a file; the block's last line is left open.
 void WriteInfoBlock(MessageSink& out, const std::string& fullPath,
                     const DatRecord& record);
+
+// What the rename would do with the file at `path`, one line:
+//   "would move PATH -> ren/NAME" (or dupes/NAME), "would rename PATH -> NAME",
+//   "would stay: PATH (REASON)",
+// the targets in the file's own folder; a file that is not identified
+// stays for its verdict ("unknown", "empty", ...).
+void WritePlanLine(MessageSink& out, const std::string& path, const FileOutcome& outcome);

@@ -1,27 +1,31 @@
-// Loading a full DAT file (5,998 titles) and matching 10,000 images against it.
+// Loading a DAT file of 5,998 or 60,000 titles, matching 100,000 images
+// against it, and writing the have file and miss list.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <random>
 
 #include "database/dat.h"
+#include "database/have.h"
 #include "database/match.h"
 
 namespace {
 
 NullSink quiet;
 
-constexpr uint32_t kTitles = 5998;
-constexpr uint32_t kQueries = 10000;
+constexpr uint32_t kQueries = 100000;
 
-// A DAT file of kTitles titles of 1 to 24 files each, in a scratch folder.
+// A DAT file of `titles` titles of 1 to 24 files each, in a scratch folder.
 class BenchDat {
  public:
-  BenchDat() {
-    folder_ = std::filesystem::temp_directory_path() / "dewmop-bench";
+  explicit BenchDat(uint32_t titles) : titles_count_(titles) {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("dewmop-bench-" + std::to_string(titles));
     std::filesystem::create_directories(folder_);
     dat_ = (folder_ / "C64.dat").string();
     have_ = (folder_ / "C64have.dat").string();
@@ -33,7 +37,7 @@ class BenchDat {
     std::ofstream out(dat_, std::ios::binary);
     out << "C64 1.00\n";
     char crc[16];
-    for (uint32_t i = 1; i <= kTitles; ++i) {
+    for (uint32_t i = 1; i <= titles; ++i) {
       std::vector<uint32_t> crcs(1 + random() % 24);
       for (uint32_t& value : crcs) value = random();
       titles_.push_back(crcs);
@@ -49,6 +53,7 @@ class BenchDat {
   ~BenchDat() { std::filesystem::remove_all(folder_); }
 
   const DatFiles& files() const { return files_; }
+  uint32_t titles() const { return titles_count_; }
 
   // Four in five queries are titles' lists in another order; the rest miss.
   std::vector<std::vector<uint32_t>> Queries() const {
@@ -64,30 +69,41 @@ class BenchDat {
   }
 
  private:
+  uint32_t titles_count_;
   std::filesystem::path folder_;
   std::string dat_, have_, miss_;
   DatFiles files_{};
   std::vector<std::vector<uint32_t>> titles_;
 };
 
-const BenchDat& TheBenchDat() {
-  static BenchDat dat;
-  return dat;
+const BenchDat& TheBenchDat(uint32_t titles) {
+  static std::map<uint32_t, std::unique_ptr<BenchDat>> dats;
+  auto& dat = dats[titles];
+  if (!dat) dat = std::make_unique<BenchDat>(titles);
+  return *dat;
+}
+
+// Loads the DAT; the counter "loaded" tells how many titles a loader took.
+bool Load(benchmark::State& state, const BenchDat& dat, Database* db) {
+  uint32_t count = LoadDat(*db, dat.files(), quiet);
+  state.counters["loaded"] = count == 0 ? 0 : count - 1;
+  if (count == 0) state.SkipWithError("load failed");
+  return count != 0;
 }
 
 void BM_LoadDat(benchmark::State& state) {
-  const BenchDat& dat = TheBenchDat();
+  const BenchDat& dat = TheBenchDat(static_cast<uint32_t>(state.range(0)));
   for (auto _ : state) {
     Database db;
-    benchmark::DoNotOptimize(LoadDat(db, dat.files(), quiet));
+    if (!Load(state, dat, &db)) break;
   }
 }
-BENCHMARK(BM_LoadDat)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadDat)->Arg(5998)->Arg(60000)->Unit(benchmark::kMillisecond);
 
-void BM_Match10000(benchmark::State& state) {
-  const BenchDat& dat = TheBenchDat();
+void BM_Match100000(benchmark::State& state) {
+  const BenchDat& dat = TheBenchDat(static_cast<uint32_t>(state.range(0)));
   Database db;
-  if (LoadDat(db, dat.files(), quiet) != kTitles + 1) state.SkipWithError("load failed");
+  if (!Load(state, dat, &db)) return;
   std::vector<std::vector<uint32_t>> queries = dat.Queries();
   std::vector<uint32_t> query;
   uint32_t found = 0;
@@ -102,6 +118,17 @@ void BM_Match10000(benchmark::State& state) {
   state.counters["found"] = found;
   state.SetItemsProcessed(state.iterations() * kQueries);
 }
-BENCHMARK(BM_Match10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Match100000)->Arg(5998)->Arg(60000)->Unit(benchmark::kMillisecond);
+
+// Every other title present: the have file and the miss list each name half
+// of them.
+void BM_WriteHave(benchmark::State& state) {
+  const BenchDat& dat = TheBenchDat(static_cast<uint32_t>(state.range(0)));
+  Database db;
+  if (!Load(state, dat, &db)) return;
+  for (uint32_t i = 1; i < db.recordCount; i += 2) db.records[i].have = 1;
+  for (auto _ : state) WriteHave(db, dat.files(), quiet);
+}
+BENCHMARK(BM_WriteHave)->Arg(5998)->Arg(60000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

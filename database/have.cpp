@@ -3,16 +3,16 @@
 
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <random>
+#include <utility>
 
 #include "platform/platform.h"
-#include "util/file.h"
+#include "util/little_endian.h"
 
 namespace {
 
 bool AnyPresent(const Database& db) {
-  for (uint32_t i = 1; i < db.recordCount && i < db.records.size(); ++i) {
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
     if (db.records[i].have) return true;
   }
   return false;
@@ -29,19 +29,17 @@ void WriteOrReport(const char* name, const std::string& bytes, MessageSink& sink
 }  // namespace
 
 void ReadHave(Database& db, const DatFiles& files, MessageSink& sink) {
-  FileOwner file(platform::OpenFile(files.have, "rb"));
-  if (!file) return;
-  std::string head(db.datVersion.size(), '\0');
-  if (fread(head.data(), 1, head.size(), file.get()) != head.size() ||
-      head != db.datVersion) {
+  std::string bytes;
+  if (!ReadDatabaseFile(files.have, &bytes, sink)) return;
+  const std::string& version = db.datVersion;
+  if (bytes.compare(0, version.size(), version) != 0) {
     sink.Print(Stream::kErr, "Datfile version has changed, ignoring %s\n", files.have);
     sink.Write(Stream::kErr, "Re-scan all files to include them.\n");
     return;
   }
-  uint8_t pair[2];
-  while (fread(pair, 1, 2, file.get()) == 2) {
-    uint16_t index = static_cast<uint16_t>(pair[0] | pair[1] << 8);
-    if (index < db.recordCount && index < db.records.size()) {
+  for (size_t at = version.size(); at + 2 <= bytes.size(); at += 2) {
+    uint16_t index = ReadLe16(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
+    if (index < db.recordCount) {
       db.records[index].have = 1;
     } else {
       sink.Print(Stream::kErr, "%s contains illegal index: %hu, ignoring\n", files.have,
@@ -54,7 +52,8 @@ void WriteHave(const Database& db, const DatFiles& files, MessageSink& sink) {
   if (!AnyPresent(db)) return;
   std::string have = db.datVersion;
   std::string miss;
-  for (uint32_t i = 1; i < db.recordCount && i < db.records.size(); ++i) {
+  have.reserve(have.size() + 2 * size_t{db.recordCount});
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
     const DatRecord& record = db.records[i];
     if (record.have) {
       have.push_back(static_cast<char>(i & 0xFF));
@@ -70,8 +69,9 @@ void WriteHave(const Database& db, const DatFiles& files, MessageSink& sink) {
 
 void UnloadDat(Database& db, const DatFiles& files, MessageSink& sink) {
   WriteHave(db, files, sink);
-  std::vector<DatRecord>().swap(db.records);
-  db.recordCount = 0;
+  std::string version = std::move(db.datVersion);
+  db = Database{};
+  db.datVersion = std::move(version);
 }
 
 std::string DatVersionNumber(unsigned r) {

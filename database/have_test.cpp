@@ -89,6 +89,26 @@ TEST(HaveFile, OtherVersionIsIgnoredAndKeptUntilReplaced) {
   }
 }
 
+// A version line of 19 characters or more is the have file's head whole,
+// with its line feed; a have file cut to 19 characters is of another version.
+TEST(HaveFile, LongVersionLineIsKeptWhole) {
+  DatFolder folder;
+  const std::string version = "C64 Collection v2.0\n";
+  WriteFile(folder.dat, version + DatLine("A", {1}) + DatLine("B", {2}));
+  WriteFile(folder.have, HaveBytes(version.substr(0, 19), {1, 0, 2, 0}));
+  Database old;
+  MessageLog log;
+  LoadDat(old, folder.files, log);
+  EXPECT_EQ(log.Text(Stream::kErr), "Datfile version has changed, ignoring " + folder.have +
+                                        "\nRe-scan all files to include them.\n");
+  old.records[2].have = 1;
+  Unload(folder, old);
+  EXPECT_EQ(ReadFile(folder.have), HaveBytes(version, {2, 0}));
+  Database again;
+  LoadDat(again, folder.files, log);
+  EXPECT_EQ(Marked(again), std::vector<uint32_t>{2});
+}
+
 TEST(HaveFile, IllegalIndicesAndOddByteAreSkipped) {
   DatFolder folder;
   // recordCount is 4: index 4 is the end marker, 0x1234 beyond the table.

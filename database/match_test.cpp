@@ -3,21 +3,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "tests/fixtures/dat_files.h"
 
-// Titles 1 .. n with the given lists, and the end marker after them.
-Database MakeDatabase(const std::vector<std::vector<uint32_t>>& titles) {
-  Database db;
-  db.records.resize(titles.size() + 2);
-  for (size_t i = 0; i < titles.size(); ++i) {
-    DatRecord& record = db.records[i + 1];
-    record.crcs = titles[i];
-    std::sort(record.crcs.begin(), record.crcs.end());
-    record.crcCount = static_cast<uint16_t>(record.crcs.size());
-  }
-  db.recordCount = static_cast<uint32_t>(titles.size() + 1);
-  return db;
-}
+namespace {
 
 // Order plays no part, values count as a multiset, the first of equal titles
 // wins, and the end marker and empty tables never match.
@@ -38,19 +26,20 @@ TEST(FindRecordIndex, MultisetEqualityFirstTitleWins) {
       {{{5}}, {}, 0},  // slot 2, the end marker, holds no CRC
       {{}, {}, 0},
   };
+  DatFolder folder;
   for (const auto& c : cases) {
-    Database db = MakeDatabase(c.titles);
+    std::string dat = "C64 1.00\n";
+    for (const auto& crcs : c.titles) dat += DatLine("T", crcs);
+    WriteFile(folder.dat, dat);
+    Database db;
+    NullSink quiet;
+    LoadDat(db, folder.files, quiet);
     std::vector<uint32_t> query = c.query;
     EXPECT_EQ(c.index, FindRecordIndex(db, query)) << c.query.size();
     EXPECT_TRUE(std::is_sorted(query.begin(), query.end())) << "left sorted for the caller";
     EXPECT_EQ(c.index ? &db.records[c.index] : nullptr, FindRecord(db, query));
   }
-  Database db = MakeDatabase({{5}});
-  std::vector<uint32_t> five = {5}, none;
-  db.recordCount = 1;
-  EXPECT_EQ(0u, FindRecordIndex(db, five));
-  db.recordCount = 0;
-  EXPECT_EQ(0u, FindRecordIndex(db, five));
+  std::vector<uint32_t> none;
   EXPECT_EQ(0u, FindRecordIndex(Database{}, none));
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shows what Dewmop does on the demo collection, in a scratch copy: a dump,
-# a DAT file made from it, an identification and a rename.
+# a DAT file made from it, an identification, a dry run, and a rename with
+# its report.
 # Usage: run-demo.sh DEWMOP_BINARY
 set -euo pipefail
 dewmop=$(realpath "$1")
@@ -38,11 +39,16 @@ cat C64.dat
 step "Identify: dewmop -cc -i"
 "$dewmop" -cc -i
 
-step "Rename: dewmop -cc -r"
-"$dewmop" -cc -r
+step "Dry run: dewmop -cc -r -n (standard output is the plan; nothing moves)"
+"$dewmop" -cc -r -n
+
+step "Rename: dewmop -cc -r -o../report.csv"
+"$dewmop" -cc -r -o../report.csv
 
 step "After the rename"
 find . -type f | sort
 step "The miss list (C64miss.txt)"
 cat C64miss.txt
+step "The report (../report.csv)"
+cat ../report.csv
 printf '\nThe scratch copy stays in %s\n' "$scratch"

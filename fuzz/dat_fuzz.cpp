@@ -1,18 +1,21 @@
-// The DAT loader and the have file over arbitrary bytes: the input up to its
-// first zero byte is the DAT file, the rest (if there was a zero byte) the
-// have file. The have file written at unload must read back to the same
-// marks.
+// The DAT loader, set matching and the have file over arbitrary bytes: the
+// input up to its first zero byte is the DAT file, the rest (if there was a
+// zero byte) the have file. The have file written at unload must read back
+// to the same marks.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "database/dat.h"
 #include "database/have.h"
+#include "database/match.h"
 #include "fuzz/check.h"
 
 namespace {
@@ -48,30 +51,95 @@ void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
   fclose(file);
 }
 
-void CheckRecord(const DatRecord& record) {
-  FUZZ_CHECK(record.name.size() <= 100 && record.publisher.size() <= 30 &&
-             record.crackNote.size() <= 10 && record.crackName.size() <= 20);
-  FUZZ_CHECK(record.crcs.size() == record.crcCount);
-  for (size_t i = 1; i < record.crcs.size(); ++i) {
-    FUZZ_CHECK(record.crcs[i - 1] <= record.crcs[i]);
+// The lines of the DAT file as the loader is to see them: split at line
+// feeds, a carriage return before a line feed dropped; whether the first
+// one ended with a line feed.
+std::vector<std::string> Lines(const std::string& text, bool* firstEnded) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  *firstEnded = text.find('\n') != std::string::npos;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(at));
+      break;
+    }
+    std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    at = end + 1;
   }
-  FUZZ_CHECK(record.have <= 1);
+  return lines;
+}
+
+bool IsBlank(const std::string& line) {
+  return line.find_first_not_of(" \t\v\f\r\n") == std::string::npos;
+}
+
+// Each title sits at its line number less one and is named by the line's
+// first field; the texts keep their limits; the lists are sorted; the
+// tables stay within what the file's bytes can call for.
+void CheckTable(const Database& db, const std::string& text) {
+  bool firstEnded = false;
+  std::vector<std::string> lines = Lines(text, &firstEnded);
+  if (db.recordCount == 0) {
+    FUZZ_CHECK(!firstEnded && db.records.empty());
+    return;
+  }
+  FUZZ_CHECK(firstEnded && db.datVersion == lines[0] + "\n");
+  size_t last = 0;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (!IsBlank(lines[i])) last = i;
+  }
+  FUZZ_CHECK(db.recordCount == std::min<size_t>(last, kMaxTitles) + 1);
+  FUZZ_CHECK(db.records.size() == db.recordCount + 1);
+  FUZZ_CHECK(db.crcStarts.size() == db.recordCount + 2);
+  FUZZ_CHECK(db.Crcs(0).empty() && db.Crcs(db.recordCount).empty());
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
+    const DatRecord& record = db.records[i];
+    std::string line = IsBlank(lines[i]) ? "" : lines[i];
+    FUZZ_CHECK(record.name == line.substr(0, std::min<size_t>(line.find(';'), 100)));
+    FUZZ_CHECK(record.publisher.size() <= 30 && record.crackNote.size() <= 10 &&
+               record.crackName.size() <= 20);
+    FUZZ_CHECK(record.have <= 1);
+    std::span<const uint32_t> crcs = db.Crcs(i);
+    FUZZ_CHECK(crcs.size() <= 65535 && std::is_sorted(crcs.begin(), crcs.end()));
+  }
+  // A kept CRC takes at least two bytes of the file, and the list grows
+  // at most twofold; there is a slot for at most every line feed.
+  FUZZ_CHECK(db.crcs.capacity() <= std::max<size_t>(text.size(), 1));
+  size_t lineFeeds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  FUZZ_CHECK(db.records.capacity() <= std::min<size_t>(lineFeeds, kMaxTitles) + 2);
+}
+
+// Every title with CRCs is found by them, as the first title with that
+// list; an empty query finds nothing or a title without CRCs.
+void CheckMatching(const Database& db) {
+  std::map<std::vector<uint32_t>, uint32_t> first;
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
+    std::span<const uint32_t> crcs = db.Crcs(i);
+    std::vector<uint32_t> list(crcs.begin(), crcs.end());
+    if (list.empty()) continue;
+    uint32_t expected = first.emplace(list, i).first->second;
+    std::reverse(list.begin(), list.end());
+    FUZZ_CHECK(FindRecordIndex(db, list) == expected);
+  }
+  std::vector<uint32_t> none;
+  uint32_t index = FindRecordIndex(db, none);
+  FUZZ_CHECK(index == 0 || (index < db.recordCount && db.Crcs(index).empty()));
 }
 
 // The marks of titles 1 .. recordCount - 1 after checking the table.
-std::vector<uint8_t> LoadAndCheck(const DatFiles& files) {
+std::vector<uint8_t> LoadAndCheck(const DatFiles& files, const std::string& text) {
   NullSink quiet;
   Database db;
   uint32_t count = LoadDat(db, files, quiet);
   FUZZ_CHECK(count == db.recordCount);
-  FUZZ_CHECK(db.datVersion.size() <= 19);
+  CheckTable(db, text);
   std::vector<uint8_t> marks;
   if (count == 0) return marks;
-  FUZZ_CHECK(count < kDatSlots && db.records.size() == kDatSlots);
-  for (uint32_t i = 1; i < count; ++i) {
-    CheckRecord(db.records[i]);
-    marks.push_back(db.records[i].have);
-  }
+  CheckMatching(db);
+  for (uint32_t i = 1; i < count; ++i) marks.push_back(db.records[i].have);
   UnloadDat(db, files, quiet);
   FUZZ_CHECK(db.records.empty() && db.recordCount == 0);
   return marks;
@@ -87,10 +155,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::filesystem::remove(folder.have);
   if (zero) WriteBytes(folder.have, zero + 1, size - dat_size - 1);
 
-  std::vector<uint8_t> marks = LoadAndCheck(folder.files);
+  std::string text(reinterpret_cast<const char*>(data), dat_size);
+  std::vector<uint8_t> marks = LoadAndCheck(folder.files, text);
   // Without a mark nothing was written, and a second load reads the same.
   if (std::find(marks.begin(), marks.end(), 1) != marks.end()) {
-    FUZZ_CHECK(LoadAndCheck(folder.files) == marks);
+    FUZZ_CHECK(LoadAndCheck(folder.files, text) == marks);
   }
   return 0;
 }

@@ -10,7 +10,7 @@
 namespace {
 
 constexpr RunFlags kKnownFlags =
-    RF_DUMP | RF_RENAME | RF_SUBDIRS | RF_WALK | RF_SINGLE_FILE | RF_INFO;
+    RF_DUMP | RF_RENAME | RF_SUBDIRS | RF_WALK | RF_SINGLE_FILE | RF_INFO | RF_DRY_RUN;
 
 std::vector<std::string> SplitAtZeros(const uint8_t* data, size_t size) {
   std::vector<std::string> pieces(1);
@@ -53,6 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool given = false;
     for (size_t i = 1; i < args.size(); ++i) given |= args[i] == file_name;
     FUZZ_CHECK(given);
+  }
+  // A report is named by the rest of an -o word.
+  if (!run.reportPath.empty()) {
+    bool named = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+      named |= args[i].size() > 2 && args[i][0] == '-' && (args[i][1] | 0x20) == 'o' &&
+               args[i].compare(2, std::string::npos, run.reportPath) == 0;
+    }
+    FUZZ_CHECK(named);
   }
   CheckPatterns(run);
   return 0;

@@ -39,6 +39,16 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out);
 // What `path` is; kMissing also when it cannot be looked at.
 FileKind KindOf(const std::string& path);
 
+// How reading a whole file went.
+enum class ReadResult { kRead, kMissing, kNotRegular, kTooLarge, kFailed };
+
+// Reads all of `path` into `bytes` when it is a regular file of at most
+// `limit` bytes. The open never waits: a FIFO, a device or a folder is
+// refused before a byte is read. kMissing: it cannot be opened (absent, no
+// permission). On kFailed `error` says why.
+ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string* bytes,
+                           std::string* error);
+
 // On failure `reason` says why.
 bool MakeDirectory(const std::string& path, std::string* reason);
 

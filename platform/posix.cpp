@@ -13,9 +13,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace platform {
 
@@ -72,6 +74,64 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
   }
   closedir(dir);
   return true;
+}
+
+// Reads `fd` to its end into `bytes`, which holds as many bytes as the file
+// had when it was opened; false when it has grown beyond `limit` bytes.
+static bool ReadUpTo(int fd, uint64_t limit, std::string* bytes, int* error) {
+  size_t done = 0;
+  for (;;) {
+    if (done == bytes->size()) {
+      if (bytes->size() >= limit) {
+        char probe;
+        ssize_t n = read(fd, &probe, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) *error = errno;
+        return n <= 0;
+      }
+      bytes->resize(std::min<uint64_t>(limit, bytes->size() + (1 << 16)));
+    }
+    ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) *error = errno;
+      bytes->resize(done);
+      return true;
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string* bytes,
+                           std::string* error) {
+  bytes->clear();
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ReadResult::kMissing;
+  struct stat st;
+  ReadResult result = ReadResult::kRead;
+  int failure = 0;
+  if (fstat(fd, &st) != 0) {
+    failure = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    result = ReadResult::kNotRegular;
+  } else if (static_cast<uint64_t>(st.st_size) > limit) {
+    result = ReadResult::kTooLarge;
+  } else {
+    try {
+      bytes->resize(static_cast<size_t>(st.st_size));
+      // The file may have grown or shrunk since fstat.
+      if (!ReadUpTo(fd, limit, bytes, &failure)) result = ReadResult::kTooLarge;
+    } catch (const std::bad_alloc&) {
+      failure = ENOMEM;
+    }
+  }
+  close(fd);
+  if (failure != 0) {
+    *error = std::strerror(failure);
+    result = ReadResult::kFailed;
+  }
+  if (result != ReadResult::kRead) std::string().swap(*bytes);
+  return result;
 }
 
 bool MakeDirectory(const std::string& path, std::string* reason) {

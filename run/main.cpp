@@ -4,6 +4,9 @@
 #include <string>
 
 #include "audit/audit.h"
+#include "audit/csv_report.h"
+#include "audit/file_system.h"
+#include "audit/summary.h"
 #include "database/dat.h"
 #include "database/have.h"
 #include "platform/platform.h"
@@ -19,7 +22,7 @@ constexpr int kExitRan = 0;
 constexpr int kExitNoDatabase = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFolderInUse = 3;
-constexpr int kExitOutputFailed = 4;
+constexpr int kExitOutputFailed = 4;  // standard output or the report
 
 // When the working folder cannot be named by its path (a path too long for
 // the system, a folder removed), the run goes on from "./", and says so.
@@ -71,6 +74,14 @@ bool HoldFolder(platform::ExclusiveLock& lock, const DatFiles& files, MessageSin
   return true;
 }
 
+// The report replaces an earlier one in one step, as the have file does.
+bool WriteReport(const std::string& path, const CsvReport& report, MessageSink& sink) {
+  std::string error;
+  if (platform::WriteFileAtomically(path, report.Text(), &error)) return true;
+  sink.Print(Stream::kErr, "Err: Unable to write %s: %s\n", path.c_str(), error.c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,10 +98,13 @@ int main(int argc, char** argv) {
 
   const DatFiles& files = run.profile->files;
   const bool identifies = (run.flags & (RF_RENAME | RF_INFO)) != 0;
+  // A dry run changes nothing in the folder, not even for a while: it takes
+  // no lock and clears no scratch files, and so never keeps a real run out.
+  const bool dryRun = (run.flags & RF_DRY_RUN) != 0;
   uint32_t recordCount = 0;
   platform::ExclusiveLock lock;
   if (identifies) {
-    if (!HoldFolder(lock, files, console)) {
+    if (!dryRun && !HoldFolder(lock, files, console)) {
       console.Write(Stream::kErr, "\n\nDone.\n");
       return kExitFolderInUse;
     }
@@ -115,7 +129,13 @@ int main(int argc, char** argv) {
   // From here an interrupt lets the current file finish, and the have file
   // is still written.
   platform::StartKeyWatch();
+  PlannedFileSystem plannedFiles;
+  RunSummary summary;
+  CsvReport report(*run.profile, run.database);
   AuditContext context{*run.profile, run.database, console};
+  if (dryRun) context.files = &plannedFiles;
+  context.summary = &summary;
+  if (!run.reportPath.empty()) context.report = &report;
   if (run.flags & RF_SINGLE_FILE) {
     if (AuditFile(context, run.fileName, "", run.flags) == kCancelled)
       console.Write(Stream::kErr, "\nUser cancelled\n");
@@ -124,18 +144,23 @@ int main(int argc, char** argv) {
   }
   platform::StopKeyWatch();
 
+  // The summary reads the titles before the database goes.
+  MessageLog closing;
+  summary.Write(closing, run.flags, run.database);
   // A single file is always followed by the wind-up, which writes nothing
-  // when no database was loaded.
+  // when no database was loaded; a dry run writes nothing at all.
   if (identifies || (run.flags & RF_SINGLE_FILE)) {
     console.Write(Stream::kErr, "\nUnloading Data\n");
-    UnloadDat(run.database, files, console);
+    if (!dryRun) UnloadDat(run.database, files, console);
   }
+  const bool reportWritten = run.reportPath.empty() || WriteReport(run.reportPath, report, console);
   // A truncated dump must never look like a whole one.
   console.Flush();
   if (console.OutputFailed()) {
     console.Print(Stream::kErr, "\nErr: Unable to write standard output: %s\n",
                   console.OutputError().c_str());
   }
+  closing.ReplayTo(console);
   console.Write(Stream::kErr, "\n\nDone.\n");
-  return console.OutputFailed() ? kExitOutputFailed : kExitRan;
+  return console.OutputFailed() || !reportWritten ? kExitOutputFailed : kExitRan;
 }

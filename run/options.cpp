@@ -45,8 +45,19 @@ RunFlags ParseOptions(int argc, const char* const* argv, RunState& run, MessageS
       flags |= RF_RENAME;
     } else if (option == 's') {
       flags |= RF_SUBDIRS;
+    } else if (option == 'n') {
+      flags |= RF_DRY_RUN;
+    } else if (option == 'o') {
+      // The report's name is the rest of the word, as the system letter is
+      // for -c: a separate word would be the single file.
+      if (arg[2] == '\0') {  // a report without a name cannot start the run
+        PrintUsage(sink);
+        return 0;
+      }
+      run.reportPath = arg + 2;
     } else {
       flags = 0;
+      run.reportPath.clear();
       break;
     }
   }

@@ -15,8 +15,9 @@ extern const char kVersion[];
 int SelectProfile(RunState& run, const char* text);
 
 // Parses the arguments right to left into the flag word; fills the run's
-// file name in single-file mode and its profile. 0 (the usage printed to
-// `sink`) when the run cannot start.
+// file name in single-file mode, its report path (-oFILE) and its profile.
+// 0 (the usage printed to `sink`) when the run cannot start, also for an -o
+// without a name.
 RunFlags ParseOptions(int argc, const char* const* argv, RunState& run, MessageSink& sink);
 
 void PrintUsage(MessageSink& sink);

@@ -11,6 +11,7 @@ struct Parsed {
   RunFlags flags;
   std::string file;
   const SystemProfile* profile;
+  std::string report;
 };
 
 Parsed Parse(std::vector<const char*> args) {
@@ -18,18 +19,20 @@ Parsed Parse(std::vector<const char*> args) {
   RunState run;
   NullSink sink;
   RunFlags flags = ParseOptions(static_cast<int>(args.size()), args.data(), run, sink);
-  return {flags, run.fileName, run.profile};
+  return {flags, run.fileName, run.profile, run.reportPath};
 }
 
 // Arguments are visited right to left: an unknown option clears what was
-// gathered and ends the visit, the leftmost system and file win, the option
-// letter ignores case but the system letter must be a lower-case a or c.
+// gathered and ends the visit, the leftmost system, file and report win, the
+// option letter ignores case but the system letter must be a lower-case a
+// or c. The report's name is the rest of its word.
 TEST(ParseOptions, Table) {
   const struct {
     std::vector<const char*> args;
     RunFlags flags;
     std::string file;
     const SystemProfile* profile;
+    std::string report = "";
   } cases[] = {
       {{"-cc"}, 0x20, "", &kC64Profile},
       {{"-cc", "-d"}, 0x21, "", &kC64Profile},
@@ -52,6 +55,11 @@ TEST(ParseOptions, Table) {
       {{"*.d64", "-cc"}, RF_WALK, "", &kC64Profile},  // a wildcard selects nothing
       {{"*.d64", "game.d64", "-cc"}, RF_WALK | RF_SINGLE_FILE, "game.d64", &kC64Profile},
       {{"*.d64"}, 0, "", nullptr},
+      {{"-cc", "-r", "-N"}, 0x222, "", &kC64Profile},
+      {{"-cc", "-oout.csv", "game.d64"}, 0x60, "game.d64", &kC64Profile, "out.csv"},
+      {{"-cc", "-Oa.csv", "-ob.csv"}, 0x20, "", &kC64Profile, "a.csv"},
+      {{"-cc", "-o", "out.csv"}, 0, "out.csv", nullptr},  // the next word is no report name
+      {{"-x", "-oout.csv", "-cc"}, 0x20, "", &kC64Profile},
   };
   for (const auto& c : cases) {
     Parsed parsed = Parse(c.args);
@@ -59,6 +67,7 @@ TEST(ParseOptions, Table) {
     for (const char* arg : c.args) line += std::string(arg) + " ";
     EXPECT_EQ(c.flags, parsed.flags) << line;
     EXPECT_EQ(c.file, parsed.file) << line;
+    EXPECT_EQ(c.report, parsed.report) << line;
     if (c.profile) {
       EXPECT_EQ(c.profile, parsed.profile) << line;
     }

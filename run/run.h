@@ -9,6 +9,7 @@
 struct RunState {
   RunFlags flags = 0;
   std::string fileName;                    // the file of single-file mode
+  std::string reportPath;                  // -oFILE: the CSV report, or none
   const SystemProfile* profile = nullptr;  // chosen by -c
   int patternCursor = 0;                   // index into the extension table
   Database database;                       // loaded by -i and -r

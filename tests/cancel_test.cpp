@@ -39,7 +39,10 @@ TEST_F(CancelTest, KeyPressStopsAfterTheCurrentFileAndRestoresTheTerminal) {
   EXPECT_EQ(0, result.exit_code);
   std::string later_walks;
   for (int i = 0; i < 7; ++i) later_walks += Dir();
-  const std::string end = "\nUser cancelled\n" + later_walks + "\n\nDone.\n";
+  const std::string empty = std::to_string(Count(result.err, "Empty:"));
+  const std::string end = "\nUser cancelled\n" + later_walks + "\nFiles audited: " + empty +
+                          "\n  listed: 0, damaged: 0, empty: " + empty +
+                          ", unreadable: 0, no reader: 0\n\n\nDone.\n";
   ASSERT_GT(result.err.size(), end.size());
   EXPECT_EQ(end, result.err.substr(result.err.size() - end.size())) << result.err;
   EXPECT_EQ(1u, Count(result.err, "\nUser cancelled\n"));

@@ -43,7 +43,8 @@ TEST(Run, DumpModeInAnEmptyFolder) {
   EXPECT_TRUE(IsMadeUpVersion(run.out, "C64")) << run.out;
   std::string expected = "Dewmop v1.3g (Release): Dump mode\nWarning- contents under pressure!\n\n";
   for (int i = 0; i < 10; ++i) expected += "Dir: " + dir.path() + "/\n";
-  expected += "\n\nDone.\n";
+  expected += "\nFiles audited: 0\n";
+  expected += "  listed: 0, damaged: 0, empty: 0, unreadable: 0, no reader: 0\n\n\nDone.\n";
   EXPECT_EQ(expected, run.err);
 }
 
@@ -78,7 +79,9 @@ TEST(Run, StandardOutputThatCannotBeWrittenFailsTheRun) {
   int status = Shell("cd " + dir.path() + " && " + DEWMOP_BINARY + " -cc -d > /dev/full 2> err");
   EXPECT_EQ(4, status);
   std::string err = ReadText(dir / "err");
-  EXPECT_TRUE(EndsWith(err, "\nErr: Unable to write standard output: No space left on device\n\n\nDone.\n"))
+  EXPECT_TRUE(EndsWith(err, "\nErr: Unable to write standard output: No space left on device\n"
+                           "\nFiles audited: 0\n  listed: 0, damaged: 0, empty: 0, unreadable: 0, "
+                           "no reader: 0\n\n\nDone.\n"))
       << err;
   EXPECT_EQ(std::string::npos, err.find("\n.")) << "no file is audited for nothing";
 }
