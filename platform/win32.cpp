@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 
 namespace platform {
@@ -187,6 +188,9 @@ std::string ErrorText(DWORD code) {
       return "Invalid cross-device link";
     case ERROR_FILENAME_EXCED_RANGE:
       return "File name too long";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return "Cannot allocate memory";
     case ERROR_NO_UNICODE_TRANSLATION:
       return "Name is not valid UTF-8";
   }
@@ -233,6 +237,31 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     done += written;
   }
   return true;
+}
+
+// Reads `file` to its end into `bytes`, which holds as many bytes as the file
+// had when it was opened; false when it has grown beyond `limit` bytes.
+bool ReadUpTo(HANDLE file, uint64_t limit, std::string* bytes, DWORD* error) {
+  size_t done = 0;
+  for (;;) {
+    if (done == bytes->size()) {
+      if (bytes->size() >= limit) {
+        char probe;
+        DWORD n = 0;
+        if (!ReadFile(file, &probe, 1, &n, nullptr)) *error = GetLastError();
+        return n == 0;
+      }
+      bytes->resize(std::min<uint64_t>(limit, bytes->size() + (1 << 16)));
+    }
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(file, bytes->data() + done, chunk, &n, nullptr)) *error = GetLastError();
+    if (n == 0) {
+      bytes->resize(done);
+      return true;
+    }
+    done += n;
+  }
 }
 
 // A new file "<path>.XXXXXX" that did not exist before, open for writing.
@@ -408,6 +437,48 @@ FileKind KindOf(const std::string& path) {
   if (search == INVALID_HANDLE_VALUE) return FileKind::kSymlink;
   FindClose(search);
   return KindOfAttributes(attributes, found.dwReserved0);
+}
+
+ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string* bytes,
+                           std::string* error) {
+  bytes->clear();
+  std::wstring wide;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  // Backup semantics open a folder too, which tells it from a missing file.
+  if (ToWidePath(path, &wide)) {
+    file = CreateFileW(wide.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return ReadResult::kMissing;
+  ReadResult result = ReadResult::kRead;
+  DWORD failure = 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  LARGE_INTEGER size;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    result = ReadResult::kNotRegular;
+  } else if (!GetFileInformationByHandle(file, &info) || !GetFileSizeEx(file, &size)) {
+    failure = GetLastError();
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    result = ReadResult::kNotRegular;
+  } else if (static_cast<uint64_t>(size.QuadPart) > limit) {
+    result = ReadResult::kTooLarge;
+  } else {
+    try {
+      bytes->resize(static_cast<size_t>(size.QuadPart));
+      // The file may have grown or shrunk since its size was taken.
+      if (!ReadUpTo(file, limit, bytes, &failure)) result = ReadResult::kTooLarge;
+    } catch (const std::bad_alloc&) {
+      failure = ERROR_NOT_ENOUGH_MEMORY;
+    }
+  }
+  CloseHandle(file);
+  if (failure != 0) {
+    *error = ErrorText(failure);
+    result = ReadResult::kFailed;
+  }
+  if (result != ReadResult::kRead) std::string().swap(*bytes);
+  return result;
 }
 
 bool MakeDirectory(const std::string& path, std::string* reason) {
