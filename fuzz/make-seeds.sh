@@ -24,7 +24,7 @@ cc1541 -q -n "MANY" -i "01 2A" "${args[@]}" -g "$work/many.g64" "$work/many.d64"
 cc1541 -q -n "FORTY" -i "02 2A" -4 -f "ONE" -w "$work/small.prg" "$work/forty.d64" >/dev/null \
   || rm -f "$work/forty.d64"
 # A D71 whose big file runs on to side two, and a D81 with a few files.
-filler 200000 "SIDE" > "$work/big.seq"
+"$images" text 200000 "SIDE" > "$work/big.seq"
 cc1541 -q -n "TWO SIDES" -i "03 2A" -f "BIG" -T SEQ -w "$work/big.seq" -f "ONE" \
   -w "$work/small.prg" "$work/sides.d71" >/dev/null
 cc1541 -q -n "WIDE" -i "04 2A" "${args[@]:0:12}" "$work/wide.d81" >/dev/null
@@ -81,6 +81,7 @@ dat=$out/dat_fuzz
   printf '\0C64 1.00\n\x01\x00\x03\x00\x09\x00'; } > "$dat/three"
 printf 'C64 1.00\nA;;;;0;1;1\n' > "$dat/no-have"
 printf 'C64 1.23 a version line too long\nB;;;;0;1;2\n\0C64 1.23 a version ' > "$dat/long-version"
+printf 'C64 1.00\nA;;;;0;2;1\n\nB;Pub\nC;;;;x;y;2;zz;3;\nD;;;;0;1;1\n \n\n' > "$dat/malformed"
 
 # Command lines: arguments separated by zero bytes, the program name first.
 opt=$out/options_fuzz
