@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Linux binary and the Windows one (under Wine) over copies of each
 # FOLDER in every mode and fails on any difference: standard output, standard
-# error, exit status, and the tree afterwards (moves, have file, miss list,
-# byte for byte). Allowed to differ: the line ends of the Windows console
+# error, exit status, the report of -o, and the tree afterwards (moves, have
+# file, miss list, byte for byte). Allowed to differ: the line ends of the Windows console
 # streams (CRLF), the folder's path and the separator in paths, and the
 # version line that a dump makes up from the clock.
 # Wine lists a folder sorted as Windows' file systems do, Linux in its file
@@ -109,9 +109,15 @@ run() {
     # The console streams are in text mode: every line ends in CRLF.
     sed -i 's/\r$//' "$work/$tag.out" "$work/$tag.err"
   fi
+  # The report of -o goes beside the streams.
+  if [ -f "$work/$tag/report.csv" ]; then
+    mv "$work/$tag/report.csv" "$work/$tag.csv"
+  else
+    : > "$work/$tag.csv"
+  fi
   # The folder's path becomes ROOT; in a line that names a path below it,
   # the Windows separators become '/'.
-  for k in out err; do
+  for k in out err csv; do
     ROOT=$root perl -i -pe 'BEGIN { $r = $ENV{ROOT} }
       if (s/\Q$r\E/ROOT/g) { s{(ROOT.*)}{ ($x = $1) =~ tr{\\}{/}; $x }ge }' "$work/$tag.$k"
   done
@@ -126,7 +132,7 @@ check() {
   run windows "$folder" "$@"
   # A dump opens with a version line made up from the clock.
   sed -i -E '/^(C64|Amiga) [0-9]\.[0-9]{2}$/d' "$work/linux.out" "$work/windows.out"
-  for k in out err tree; do
+  for k in out err csv tree; do
     if ! cmp -s "$work/linux.$k" "$work/windows.$k"; then
       echo "DIFFERENT $k: $folder: dewmop $*"
       diff "$work/linux.$k" "$work/windows.$k" | head -20
@@ -140,7 +146,7 @@ folders+=("$@")
 for folder in "${folders[@]}"; do
   for mode in "-cc" "-cc -d" "-cc -d -s" "-cc -i" "-cc -i -s" "-cc -r" "-ca -d -s" "-ca -r" \
               "-cc -d rocks.d64" "-cc -d noext" "-cc -i tapes.t64" "-cc -r hello.prg" \
-              "-cc -r sub/rocks.d64"; do
+              "-cc -r sub/rocks.d64" "-cc -r -s -n" "-cc -r -s -oreport.csv"; do
     check "$folder" "$mode"
   done
   # A second rename run reads the have file of the first.
