@@ -51,7 +51,7 @@ TEST(ListFile, ArchiveWithARefusedEntryIsLeftUnidentified) {
   ZipFixtureEntry shared = entry;
   shared.local_header_offset = 0;
   WriteFile(dir / "t.zip", BuildZip({entry, shared}));
-  FileRecord record = ListFile(kC64Profile, "t.zip", dir.path() + "/");
+  FileRecord record = ListFile(kC64Profile, "t.zip", dir / "");
   EXPECT_EQ(kNoReader, record.result);
   EXPECT_EQ("Error in zipfile " + (dir / "t.zip") + "\n" + kZipCorrupt + "\n",
             record.messages.Text(Stream::kErr));
@@ -74,9 +74,12 @@ int ListAndReportAfterAnInterrupt(const std::string& folder) {
 
 // The interrupt flag is process-wide, so it is raised in a child.
 TEST(ListFileDeathTest, InterruptStopsAnArchiveBeforeItsNextEntry) {
+#ifdef _WIN32
+  GTEST_SKIP() << "raise(SIGINT) is no Ctrl-C on Windows";
+#endif
   TempDir dir;
   WriteFile(dir / "t.zip", BuildZip({StoredEntry("a.prg", SeededBytes(100, 1))}));
-  EXPECT_EXIT(std::exit(ListAndReportAfterAnInterrupt(dir.path() + "/")), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::exit(ListAndReportAfterAnInterrupt(dir / "")), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -10,9 +10,14 @@ namespace {
 
 constexpr char kSeparator = platform::kSeparator;
 
+// The end of the folder part of `path`, or npos.
+size_t LastSeparator(const std::string& path) {
+  return path.find_last_of(platform::kSeparators);
+}
+
 // The text from the last '.' of the path's file name, or "".
 std::string ExtensionOf(const std::string& path) {
-  size_t name_start = path.rfind(kSeparator);
+  size_t name_start = LastSeparator(path);
   name_start = name_start == std::string::npos ? 0 : name_start + 1;
   size_t dot = path.rfind('.');
   if (dot == std::string::npos || dot < name_start) return "";
@@ -39,8 +44,8 @@ bool IsOneName(const std::string& name) {
 bool IsFiled(const std::string& path, const std::string& fileName) {
   std::string folder = FolderOf(path);
   folder.pop_back();
-  std::string folderName = folder.substr(folder.rfind(kSeparator) + 1);
-  std::string name = path.substr(path.rfind(kSeparator) + 1);
+  std::string folderName = folder.substr(LastSeparator(folder) + 1);
+  std::string name = path.substr(LastSeparator(path) + 1);
   std::string filed = WithExtension(fileName, ExtensionOf(path));
   if (folderName == "ren") return name == filed;
   if (folderName != "dupes" || name.size() != filed.size()) return false;
@@ -66,7 +71,7 @@ bool EnsureFolder(FileSystem& files, const std::string& path, std::string* reaso
 
 // The source as a target is built: its folder, then its name.
 std::string OwnPath(const std::string& source) {
-  return FolderOf(source) + source.substr(source.rfind(kSeparator) + 1);
+  return FolderOf(source) + source.substr(LastSeparator(source) + 1);
 }
 
 Relocation TryMove(FileSystem& files, const std::string& source, const std::string& target) {
@@ -136,7 +141,7 @@ Identification Placed(Identification found, Placement placement, const Relocatio
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind(kSeparator);
+  size_t slash = LastSeparator(path);
   return slash == std::string::npos ? std::string(".") + kSeparator
                                     : path.substr(0, slash + 1);
 }

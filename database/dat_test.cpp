@@ -167,7 +167,11 @@ TEST(LoadDat, FilesThatAreNoDatabaseFile) {
     const std::string& path = c.isDat ? folder.dat : folder.have;
     std::remove(path.c_str());
     if (c.kind == kFifo) {
+#ifdef _WIN32
+      continue;  // no FIFO lives in a Windows folder
+#else
       ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+#endif
     } else if (c.kind == kFolder) {
       MakeFolder(path);
     } else {

@@ -24,7 +24,7 @@ cc1541 -q -n "MANY" -i "01 2A" "${args[@]}" -g "$work/many.g64" "$work/many.d64"
 cc1541 -q -n "FORTY" -i "02 2A" -4 -f "ONE" -w "$work/small.prg" "$work/forty.d64" >/dev/null \
   || rm -f "$work/forty.d64"
 # A D71 whose big file runs on to side two, and a D81 with a few files.
-filler 200000 "SIDE" > "$work/big.seq"
+"$images" text 200000 "SIDE" > "$work/big.seq"
 cc1541 -q -n "TWO SIDES" -i "03 2A" -f "BIG" -T SEQ -w "$work/big.seq" -f "ONE" \
   -w "$work/small.prg" "$work/sides.d71" >/dev/null
 cc1541 -q -n "WIDE" -i "04 2A" "${args[@]:0:12}" "$work/wide.d81" >/dev/null

@@ -11,8 +11,10 @@ namespace platform {
 
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
+constexpr char kSeparators[] = "\\/";  // either ends a folder name in a path
 #else
 constexpr char kSeparator = '/';
+constexpr char kSeparators[] = "/";
 #endif
 
 // The process's current directory, without a trailing separator. False

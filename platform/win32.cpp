@@ -2,12 +2,15 @@
 // calls, and the console's key test and Ctrl-C.
 #include "platform/platform.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 
 namespace platform {
@@ -100,20 +103,61 @@ std::string ToUtf8(const wchar_t* text) {
   return out;
 }
 
+// Win32 calls take paths of up to MAX_PATH characters (less for a folder
+// to be made) unless the path is absolute and starts with "\\?\", which
+// also turns off the changes Windows makes to a path: '/' is no separator
+// there and ".." no step up. A long path is therefore made absolute and
+// clean first, as Windows would have read it.
+bool ToLongPath(std::wstring* path) {
+  constexpr size_t kShortLimit = MAX_PATH - 12;  // CreateDirectoryW's limit
+  if (path->size() < kShortLimit || path->starts_with(L"\\\\?\\") ||
+      path->starts_with(L"\\\\.\\")) {
+    return true;
+  }
+  const DWORD size = GetFullPathNameW(path->c_str(), 0, nullptr, nullptr);
+  if (size == 0) return false;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(path->c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return false;
+  full.resize(length);
+  if (full.starts_with(L"\\\\")) {
+    *path = L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+  } else {
+    *path = L"\\\\?\\" + full;
+  }
+  return true;
+}
+
 // A UTF-8 path for a Win32 call; on failure the last error says why.
 bool ToWidePath(const std::string& path, std::wstring* out) {
-  if (ToWide(path, out)) return true;
-  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-  return false;
+  if (!ToWide(path, out)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  return ToLongPath(out);
 }
 
 // Windows reads '/' as a separator and ':' as the start of a stream name,
-// refuses the other characters, and drops a trailing dot or blank: a target
-// name holding any of them would not be the name asked for.
+// refuses the other characters, drops a trailing dot or blank, and takes
+// the name of one of its devices, with any extension, for the device: a
+// target name like that would not be the name asked for.
+bool IsDeviceName(const std::string& name) {
+  std::string base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 bool IsPlainName(const std::string& path) {
   const size_t start = path.rfind(kSeparator);
   const std::string name = path.substr(start == std::string::npos ? 0 : start + 1);
-  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+  if (name.empty() || name.back() == '.' || name.back() == ' ' || IsDeviceName(name)) {
+    return false;
+  }
   for (unsigned char c : name) {
     if (c < 0x20 || std::string_view("/:*?\"<>|").find(static_cast<char>(c)) !=
                         std::string_view::npos) {
@@ -140,6 +184,13 @@ std::string ErrorText(DWORD code) {
       return "No space left on device";
     case ERROR_WRITE_PROTECT:
       return "Read-only file system";
+    case ERROR_NOT_SAME_DEVICE:
+      return "Invalid cross-device link";
+    case ERROR_FILENAME_EXCED_RANGE:
+      return "File name too long";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return "Cannot allocate memory";
     case ERROR_NO_UNICODE_TRANSLATION:
       return "Name is not valid UTF-8";
   }
@@ -161,10 +212,18 @@ std::string ErrorText(DWORD code) {
 
 // --- Files and folders ---------------------------------------------------
 
-// A reparse point (a symbolic link, a junction) is not walked into.
-bool IsDirectory(const WIN32_FIND_DATAW& found) {
-  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+// A reparse point that stands for another file or folder (a symbolic link,
+// a junction) is a link, never walked into nor moved; so is one whose tag
+// is not told (Wine tells none). Other reparse points (files kept in the
+// cloud, deduplicated files) are what they hold.
+FileKind KindOfAttributes(DWORD attributes, DWORD reparse_tag) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      (reparse_tag == 0 || IsReparseTagNameSurrogate(reparse_tag))) {
+    return FileKind::kSymlink;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::kDirectory;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::kOther;
+  return FileKind::kRegular;
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
@@ -180,15 +239,41 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
   return true;
 }
 
+// Reads `file` to its end into `bytes`, which holds as many bytes as the file
+// had when it was opened; false when it has grown beyond `limit` bytes.
+bool ReadUpTo(HANDLE file, uint64_t limit, std::string* bytes, DWORD* error) {
+  size_t done = 0;
+  for (;;) {
+    if (done == bytes->size()) {
+      if (bytes->size() >= limit) {
+        char probe;
+        DWORD n = 0;
+        if (!ReadFile(file, &probe, 1, &n, nullptr)) *error = GetLastError();
+        return n == 0;
+      }
+      bytes->resize(std::min<uint64_t>(limit, bytes->size() + (1 << 16)));
+    }
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(file, bytes->data() + done, chunk, &n, nullptr)) *error = GetLastError();
+    if (n == 0) {
+      bytes->resize(done);
+      return true;
+    }
+    done += n;
+  }
+}
+
 // A new file "<path>.XXXXXX" that did not exist before, open for writing.
-HANDLE CreateScratchBeside(const std::wstring& path, std::wstring* scratch) {
+HANDLE CreateScratchBeside(const std::string& path, std::wstring* scratch) {
   static std::atomic<uint32_t> counter{0};
-  const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+  const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   uint64_t seed = GetTickCount64() ^ uint64_t{GetCurrentProcessId()} << 32;
   for (int attempt = 0; attempt < 100; ++attempt) {
     uint64_t mix = (seed + counter++) * 0x9E3779B97F4A7C15u;
-    *scratch = path + L".";
-    for (int i = 0; i < 6; ++i, mix /= 36) scratch->push_back(kLetters[mix % 36]);
+    std::string name = path + ".";
+    for (int i = 0; i < 6; ++i, mix /= 36) name.push_back(kLetters[mix % 36]);
+    if (!ToWidePath(name, scratch)) return INVALID_HANDLE_VALUE;
     HANDLE file = CreateFileW(scratch->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
@@ -196,10 +281,61 @@ HANDLE CreateScratchBeside(const std::wstring& path, std::wstring* scratch) {
   return INVALID_HANDLE_VALUE;
 }
 
+// The scratch names CreateScratchBeside makes, and mkstemp's on Linux.
+bool IsScratchSuffix(const std::string& suffix) {
+  if (suffix.size() != 6) return false;
+  for (char c : suffix) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+      return false;
+  }
+  return true;
+}
+
+// Replaces `target` in one step, flushed before it returns: the old file or
+// the new one. A read-only target is replaced as Linux replaces one in a
+// folder that may be written; Windows refuses that while the attribute is
+// set, so it goes first, and comes back when the replacement fails.
+bool MoveOver(const std::wstring& scratch, const std::wstring& target) {
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool read_only = attributes != INVALID_FILE_ATTRIBUTES &&
+                         (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+                         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (read_only) SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (MoveFileExW(scratch.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  const DWORD error = GetLastError();
+  if (read_only) SetFileAttributesW(target.c_str(), attributes);
+  SetLastError(error);
+  return false;
+}
+
+// The lock file opened for this run alone: no other open, in this process or
+// another, succeeds while the handle is open, and the system closes it when
+// the process ends, however it ends. Made, it is deleted on close. A link in
+// its place is opened as itself, never followed.
+HANDLE OpenLockFile(const std::wstring& path, DWORD* error) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                            OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
+                                FILE_FLAG_OPEN_REPARSE_POINT,
+                            nullptr);
+  *error = GetLastError();
+  if (file != INVALID_HANDLE_VALUE || *error != ERROR_ACCESS_DENIED) return file;
+  // A folder where nothing may be made or removed can still hold an earlier
+  // lock file (or a read-only one); it is held without being removed.
+  file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+    *error = ERROR_SHARING_VIOLATION;
+  return file;
+}
+
 // --- Console -------------------------------------------------------------
 
 // Written by the console's control handler, which Windows runs on a thread
-// of its own, and read by KeyWaiting.
+// of its own, and read by KeyWaiting and InterruptRequested.
 std::atomic<int> g_interrupts{0};
 std::atomic<bool> g_watching_keys{false};
 std::atomic<UINT> g_saved_output_page{0};
@@ -247,14 +383,20 @@ bool IsKeyPress(const INPUT_RECORD& record) {
 
 }  // namespace
 
-bool CurrentDirectory(std::string* out) {
-  const DWORD size = GetCurrentDirectoryW(0, nullptr);
-  if (size == 0) return false;
-  std::wstring buffer(size, L'\0');
-  const DWORD length = GetCurrentDirectoryW(size, buffer.data());
-  if (length == 0 || length >= size) return false;
+bool CurrentDirectory(std::string* out, std::string* error) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) {
+      if (error) *error = ErrorText(GetLastError());
+      return false;
+    }
+    const bool fits = length < buffer.size();
+    buffer.resize(length);
+    if (fits) break;
+  }
   // A drive's root ("C:\") is the one directory reported with a separator.
-  if (buffer[length - 1] == L'\\') buffer[length - 1] = 0;
+  if (buffer.back() == L'\\') buffer.pop_back();
   *out = ToUtf8(buffer.c_str());
   return true;
 }
@@ -274,20 +416,76 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>* out) {
   // A drive's root has no "." and "..": empty, it matches nothing.
   if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
-    out->push_back({ToUtf8(found.cFileName), IsDirectory(found)});
+    out->push_back({ToUtf8(found.cFileName),
+                    KindOfAttributes(found.dwFileAttributes, found.dwReserved0)});
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return true;
 }
 
-bool PathExists(const std::string& path) {
+FileKind KindOf(const std::string& path) {
   std::wstring wide;
-  return ToWidePath(path, &wide) && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!ToWidePath(path, &wide)) return FileKind::kMissing;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::kMissing;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return KindOfAttributes(attributes, 0);
+  // Only a search tells the kind of reparse point; one that cannot be told
+  // is taken for a link, which is neither walked nor moved.
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found,
+                                   FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return FileKind::kSymlink;
+  FindClose(search);
+  return KindOfAttributes(attributes, found.dwReserved0);
 }
 
-bool MakeDirectory(const std::string& path) {
+ReadResult ReadRegularFile(const std::string& path, uint64_t limit, std::string* bytes,
+                           std::string* error) {
+  bytes->clear();
   std::wstring wide;
-  return ToWidePath(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  // Backup semantics open a folder too, which tells it from a missing file.
+  if (ToWidePath(path, &wide)) {
+    file = CreateFileW(wide.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return ReadResult::kMissing;
+  ReadResult result = ReadResult::kRead;
+  DWORD failure = 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  LARGE_INTEGER size;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    result = ReadResult::kNotRegular;
+  } else if (!GetFileInformationByHandle(file, &info) || !GetFileSizeEx(file, &size)) {
+    failure = GetLastError();
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    result = ReadResult::kNotRegular;
+  } else if (static_cast<uint64_t>(size.QuadPart) > limit) {
+    result = ReadResult::kTooLarge;
+  } else {
+    try {
+      bytes->resize(static_cast<size_t>(size.QuadPart));
+      // The file may have grown or shrunk since its size was taken.
+      if (!ReadUpTo(file, limit, bytes, &failure)) result = ReadResult::kTooLarge;
+    } catch (const std::bad_alloc&) {
+      failure = ERROR_NOT_ENOUGH_MEMORY;
+    }
+  }
+  CloseHandle(file);
+  if (failure != 0) {
+    *error = ErrorText(failure);
+    result = ReadResult::kFailed;
+  }
+  if (result != ReadResult::kRead) std::string().swap(*bytes);
+  return result;
+}
+
+bool MakeDirectory(const std::string& path, std::string* reason) {
+  std::wstring wide;
+  if (ToWidePath(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr)) return true;
+  *reason = ErrorText(GetLastError());
+  return false;
 }
 
 FILE* OpenFile(const std::string& path, const char* mode) {
@@ -302,19 +500,61 @@ int64_t FileSize(FILE* file) {
   return _ftelli64(file);
 }
 
+// Opening a pipe or a device does not wait; what was opened is looked at
+// before a byte is read from it.
+FILE* OpenRegularFile(const std::string& path) {
+  std::wstring wide;
+  if (!ToWidePath(path, &wide)) return nullptr;
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const int fd = regular ? _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                           _O_RDONLY | _O_BINARY)
+                         : -1;
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(fd, "rb");
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
+bool IsTerminal(FILE* stream) {
+  const intptr_t handle = _get_osfhandle(_fileno(stream));
+  DWORD mode;
+  return handle != -1 && GetConsoleMode(reinterpret_cast<HANDLE>(handle), &mode) != 0;
+}
+
 // Without MOVEFILE_COPY_ALLOWED a move to another volume fails, as a rename
 // does on POSIX systems: a file is never copied and deleted.
-bool MoveNoReplace(const std::string& from, const std::string& to) {
+MoveResult MoveNoReplace(const std::string& from, const std::string& to,
+                         std::string* reason) {
+  if (!IsPlainName(to)) {
+    *reason = "Windows does not take this name";
+    return MoveResult::kFailed;
+  }
   std::wstring wide_from, wide_to;
-  return IsPlainName(to) && ToWidePath(from, &wide_from) && ToWidePath(to, &wide_to) &&
-         MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0);
+  if (ToWidePath(from, &wide_from) && ToWidePath(to, &wide_to) &&
+      MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0)) {
+    return MoveResult::kMoved;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return MoveResult::kTargetExists;
+  *reason = ErrorText(error);
+  return MoveResult::kFailed;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          std::string* error) {
   std::wstring target, scratch;
   HANDLE file = INVALID_HANDLE_VALUE;
-  if (ToWidePath(path, &target)) file = CreateScratchBeside(target, &scratch);
+  if (ToWidePath(path, &target)) file = CreateScratchBeside(path, &scratch);
   if (file == INVALID_HANDLE_VALUE) {
     *error = ErrorText(GetLastError());
     return false;
@@ -325,9 +565,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
     ok = false;
     saved = GetLastError();
   }
-  // One step, flushed before it returns: the old file or the new one.
-  if (ok && !MoveFileExW(scratch.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (ok && !MoveOver(scratch, target)) {
     ok = false;
     saved = GetLastError();
   }
@@ -336,6 +574,57 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
     *error = ErrorText(saved);
   }
   return ok;
+}
+
+void RemoveStaleScratch(const std::string& path) {
+  const size_t name_start = path.rfind(kSeparator) + 1;  // 0 without a separator
+  const std::string folder = path.substr(0, name_start);
+  const std::string prefix = path.substr(name_start) + ".";
+  std::vector<DirEntry> entries;
+  if (!ListDirectory(folder, &entries)) return;
+  for (const auto& entry : entries) {
+    std::wstring wide;
+    if (entry.kind == FileKind::kRegular && entry.name.starts_with(prefix) &&
+        IsScratchSuffix(entry.name.substr(prefix.size())) &&
+        ToWidePath(folder + entry.name, &wide)) {
+      DeleteFileW(wide.c_str());
+    }
+  }
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+ExclusiveLock::Result ExclusiveLock::Take(const std::string& path, std::string* reason) {
+  std::wstring wide;
+  if (!ToWidePath(path, &wide)) {
+    *reason = ErrorText(GetLastError());
+    return Result::kFailed;
+  }
+  if (KindOf(path) == FileKind::kSymlink) {
+    *reason = "Too many levels of symbolic links";  // what Linux says of one
+    return Result::kFailed;
+  }
+  // A refusal may come from a holder's file that is going away just then:
+  // the next attempt finds it gone.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    HANDLE file = OpenLockFile(wide, &error);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = reinterpret_cast<intptr_t>(file);
+      path_ = path;
+      return Result::kHeld;
+    }
+    if (error == ERROR_SHARING_VIOLATION) {
+      *reason = ErrorText(error);
+      return Result::kTakenByAnother;
+    }
+    if (error != ERROR_ACCESS_DENIED) break;
+    Sleep(1);
+  }
+  *reason = ErrorText(error);
+  return Result::kFailed;
 }
 
 // The Windows heap has no setting for the size above which freed blocks go
@@ -375,5 +664,7 @@ void StopKeyWatch() {
   g_watching_keys = false;
   RestoreConsole();
 }
+
+bool InterruptRequested() { return g_interrupts > 0; }
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// The platform layer on Windows: names in UTF-8 that round-trip, names that
-// Windows would change refused, no-replace moves and atomic writes.
+// The platform layer on Windows: the listing's order, names in UTF-8 that
+// round-trip, names that Windows would change refused, long paths, links.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,8 @@ std::vector<std::string> Names(const std::string& folder) {
   std::vector<platform::DirEntry> entries;
   EXPECT_TRUE(platform::ListDirectory(folder, &entries));
   std::vector<std::string> names;
-  for (const auto& e : entries) names.push_back(e.name + (e.is_directory ? "/" : ""));
+  for (const auto& e : entries)
+    names.push_back(e.name + (e.kind == platform::FileKind::kDirectory ? "/" : ""));
   return names;
 }
 
@@ -39,7 +40,7 @@ void ExpectRoundTrip(const std::wstring& wide, const std::string& utf8) {
   ASSERT_NE(INVALID_HANDLE_VALUE, file) << utf8;
   CloseHandle(file);
   EXPECT_EQ((std::vector<std::string>{"./", "../", utf8}), Names(dir.path())) << utf8;
-  EXPECT_TRUE(platform::PathExists(dir / utf8)) << utf8;
+  EXPECT_EQ(platform::FileKind::kRegular, platform::KindOf(dir / utf8)) << utf8;
   FILE* opened = platform::OpenFile(dir / utf8, "rb");
   EXPECT_NE(nullptr, opened) << utf8;
   if (opened != nullptr) fclose(opened);
@@ -68,7 +69,9 @@ TEST(Names, BytesThatAreNoNameAreRefused) {
   for (const char* bad : {"\xFF.prg", "\xC3", "\xC0\xAF.prg", "\xED\xA0\xBD\xED\xBE\xAE.prg",
                           "\xF4\x90\x80\x80.prg"}) {
     EXPECT_EQ(nullptr, platform::OpenFile(dir / bad, "wb")) << bad;
-    EXPECT_FALSE(platform::MakeDirectory(dir / bad)) << bad;
+    std::string reason;
+    EXPECT_FALSE(platform::MakeDirectory(dir / bad, &reason)) << bad;
+    EXPECT_EQ("Name is not valid UTF-8", reason);
   }
   EXPECT_EQ((std::vector<std::string>{"./", "../"}), Names(dir.path()));
 }
@@ -81,38 +84,51 @@ TEST(CurrentDirectory, InUtf8WithoutTrailingSeparator) {
   GetCurrentDirectoryW(MAX_PATH, before);
   ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
   std::string current;
-  EXPECT_TRUE(platform::CurrentDirectory(&current));
+  EXPECT_TRUE(platform::CurrentDirectory(&current, nullptr));
   SetCurrentDirectoryW(before);
   EXPECT_EQ(dir / "Spa\xC3\x9F", current);
 }
 
-// Windows reads '/' and ':' in a name as a path and a stream, and drops a
-// trailing dot or blank: such a target is refused and the file stays.
-TEST(MoveNoReplace, NeverOverwritesNorTakesAChangedName) {
+// Windows reads '/' and ':' in a name as a path and a stream, drops a
+// trailing dot or blank, and takes a device's name for the device: such a
+// target is refused and the file stays.
+TEST(MoveNoReplace, TakesNoNameThatWindowsWouldChange) {
   TempDir dir;
   WriteFile(dir / "a", std::string("first"));
-  WriteFile(dir / "b", std::string("second"));
   MakeFolder(dir / "AC");
-  EXPECT_FALSE(platform::MoveNoReplace(dir / "a", dir / "b"));
-  EXPECT_EQ("second", ReadText(dir / "b"));
   for (const char* name : {"AC/DC", "Game: Two", "Dots.", "Blank ", "What?", "a<b", "a|b", "q\"",
-                           "tab\there", ""}) {
-    EXPECT_FALSE(platform::MoveNoReplace(dir / "a", dir.path() + "\\" + name)) << name;
+                           "tab\there", "", "CON", "nul.prg", "Aux .d64", "com1.t64", "LPT9"}) {
+    std::string reason;
+    EXPECT_EQ(platform::MoveResult::kFailed,
+              platform::MoveNoReplace(dir / "a", dir.path() + "\\" + name, &reason))
+        << name;
+    EXPECT_EQ("Windows does not take this name", reason) << name;
   }
-  EXPECT_EQ((std::vector<std::string>{"./", "../", "a", "AC/", "b"}), Names(dir.path()));
-  EXPECT_TRUE(platform::MoveNoReplace(dir / "a", dir / "AC\\DC (Grp)"));
+  EXPECT_EQ((std::vector<std::string>{"./", "../", "a", "AC/"}), Names(dir.path()));
+  std::string reason;
+  EXPECT_EQ(platform::MoveResult::kMoved,
+            platform::MoveNoReplace(dir / "a", dir / "AC\\DC (Grp)", &reason));
   EXPECT_EQ("first", ReadText(dir / "AC\\DC (Grp)"));
 }
 
-TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoScratch) {
+// Past MAX_PATH characters a path is handed to Windows in its long form.
+TEST(Paths, LongerThanMaxPath) {
   TempDir dir;
-  std::string error;
-  ASSERT_TRUE(platform::WriteFileAtomically(dir / "have", "old", &error));
-  ASSERT_TRUE(platform::WriteFileAtomically(dir / "have", "new", &error));
-  EXPECT_EQ("new", ReadText(dir / "have"));
-  EXPECT_FALSE(platform::WriteFileAtomically(dir / "missing\\have", "x", &error));
-  EXPECT_EQ("No such file or directory", error);
-  EXPECT_EQ((std::vector<std::string>{"./", "../", "have"}), Names(dir.path()));
+  std::string folder = dir.path();
+  std::string reason;
+  while (folder.size() < 300) {
+    folder += "\\folder with a long name";
+    ASSERT_TRUE(platform::MakeDirectory(folder, &reason)) << folder.size() << ": " << reason;
+  }
+  ASSERT_TRUE(platform::WriteFileAtomically(folder + "\\a.prg", "bytes", &reason)) << reason;
+  EXPECT_EQ(platform::MoveResult::kMoved,
+            platform::MoveNoReplace(folder + "\\a.prg", folder + "\\b.prg", &reason));
+  EXPECT_EQ((std::vector<std::string>{"./", "../", "b.prg"}), Names(folder));
+  EXPECT_EQ(platform::FileKind::kRegular, platform::KindOf(folder + "\\b.prg"));
+  FILE* file = platform::OpenRegularFile(folder + "\\b.prg");
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(5, platform::FileSize(file));
+  fclose(file);
 }
 
 // Past 4 GiB a 32-bit ftell would wrap round to a small size.
@@ -134,8 +150,8 @@ TEST(FileSize, BeyondFourGiB) {
   fclose(stream);
 }
 
-// A symbolic link or junction to a folder is listed, but not as a folder,
-// so that the walk does not follow it.
+// A symbolic link or junction to a folder is listed as a link, so that the
+// walk does not follow it.
 TEST(ListDirectory, ReparsePointsAreNoFolders) {
   TempDir dir;
   MakeFolder(dir / "real");
@@ -146,6 +162,7 @@ TEST(ListDirectory, ReparsePointsAreNoFolders) {
     GTEST_SKIP() << "this system makes no symbolic links (Wine's call does nothing)";
   }
   EXPECT_EQ((std::vector<std::string>{"./", "../", "link", "real/"}), Names(dir.path()));
+  EXPECT_EQ(platform::FileKind::kSymlink, platform::KindOf(dir / "link"));
 }
 
 }  // namespace

@@ -17,7 +17,11 @@ class MessageSink {
   virtual void Write(Stream stream, std::string_view text) = 0;
   // printf-style formatting, then Write.
   void Print(Stream stream, const char* format, ...)
+#ifdef __MINGW_PRINTF_FORMAT  // MinGW's own printf, which C++ gets: glibc's formats
+      __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
+#else
       __attribute__((format(printf, 3, 4)));
+#endif
 };
 
 // Keeps messages in order, to be written out later or looked at.
