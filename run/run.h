@@ -11,5 +11,6 @@ struct RunState {
   std::string fileName;                    // the file of single-file mode
   const SystemProfile* profile = nullptr;  // chosen by -c
   int patternCursor = 0;                   // index into the extension table
+  unsigned workers = 0;                    // -j: threads that list files; 0 = one per CPU
   Database database;                       // loaded by -i and -r
 };
