@@ -57,16 +57,18 @@ uint32_t Pipeline::Audit(const std::string& name, const std::string& directory, 
     job_done_.wait(lock, [&job] { return job->done; });
   }
   bytes_in_flight_ -= job->bytes;
-  ++next_report_;
   // The workers go on with the next files while this one is reported.
   ReadAhead();
-  return ReportFile(context_, job->record, flags);
+  const uint32_t result = ReportFile(context_, job->record, flags);
+  ++next_report_;
+  return result;
 }
 
 // Reads the next files of the pass while the window has room, in order. A
 // file too large for the room left waits, open, until the files before it
-// are reported. In a renaming run a symbolic link is read only in its turn:
-// moving a file before it may change what it points to.
+// are reported. In a renaming run a symbolic link is read only in its turn,
+// once every file before it is reported: moving one of them may change what
+// it points to.
 void Pipeline::ReadAhead() {
   while (next_read_ < files_.size() && in_flight_.size() < max_in_flight_) {
     const platform::DirEntry& entry = files_[next_read_];
