@@ -18,7 +18,6 @@
 namespace {
 
 constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kChunk = Inflater::kChunk;
 
 int Report(const ZipArchive& archive, const char* explanation, int result) {
   archive.Report(explanation);

@@ -26,6 +26,20 @@ std::string ExtensionOf(const std::string& name) {
   return dot == std::string::npos ? "" : name.substr(dot);
 }
 
+// Reads the open file whole into a new block; nullptr when it cannot be had
+// or a read comes up short.
+std::unique_ptr<uint8_t[]> ReadWhole(FILE* file, uint64_t size) {
+  if (fseek(file, 0, SEEK_SET) != 0) return nullptr;
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
+  if (!bytes) return nullptr;
+  for (uint64_t done = 0; done < size;) {
+    size_t n = fread(bytes.get() + done, 1, size - done, file);
+    if (n == 0) return nullptr;
+    done += n;
+  }
+  return bytes;
+}
+
 // Lists one image into `crcs`; false when no reader can be made for it.
 // A damaged image counts as one file, the CRC of the whole buffer as the
 // reader left it.
@@ -178,20 +192,6 @@ uint64_t LoadedFile::Bytes() const {
   return static_cast<uint64_t>(size_);
 }
 
-// Reads the open file whole into a new block; nullptr when it cannot be had
-// or a read comes up short.
-static std::unique_ptr<uint8_t[]> ReadWhole(FILE* file, uint64_t size) {
-  if (fseek(file, 0, SEEK_SET) != 0) return nullptr;
-  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
-  if (!bytes) return nullptr;
-  for (uint64_t done = 0; done < size;) {
-    size_t n = fread(bytes.get() + done, 1, size - done, file);
-    if (n == 0) return nullptr;
-    done += n;
-  }
-  return bytes;
-}
-
 // An archive that cannot be read whole (too large, out of memory, a short
 // read) is read from its file, as its entries need.
 void LoadedFile::Read() {
@@ -208,6 +208,7 @@ void LoadedFile::Read() {
   }
   file_.reset();
 }
+
 FileRecord ListFile(const SystemProfile& profile, LoadedFile file, Workspace& workspace) {
   FileRecord record;
   record.name = std::move(file.name_);

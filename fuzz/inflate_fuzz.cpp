@@ -39,17 +39,16 @@ struct Entry {
 // What `size` bytes of deflate data at `data` inflate to in one zlib call,
 // as far as kMaxOutput.
 std::vector<uint8_t> Inflated(const uint8_t* data, uint32_t size) {
-  std::vector<uint8_t> out(kMaxOutput);
+  static uint8_t out[kMaxOutput];
   z_stream z{};
   z.next_in = const_cast<uint8_t*>(data);
   z.avail_in = size;
-  z.next_out = out.data();
+  z.next_out = out;
   z.avail_out = kMaxOutput;
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return {};
   inflate(&z, Z_FINISH);
-  out.resize(z.total_out);
   inflateEnd(&z);
-  return out;
+  return std::vector<uint8_t>(out, out + z.total_out);
 }
 
 Entry Decode(const uint8_t* spec, const uint8_t* payload, uint32_t size) {
