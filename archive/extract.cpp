@@ -24,10 +24,15 @@ int Report(const ZipArchive& archive, const char* explanation, int result) {
   return result;
 }
 
+// The buffer of an empty entry may be no block at all.
+void Zero(uint8_t* buffer, uint32_t size) {
+  if (size > 0) memset(buffer, 0, size);
+}
+
 // Reports a failure before any byte was extracted into `buffer`.
 int Fail(const ZipArchive& archive, const char* explanation, int result, uint8_t* buffer,
          uint32_t size) {
-  memset(buffer, 0, size);
+  Zero(buffer, size);
   return Report(archive, explanation, result);
 }
 
@@ -105,7 +110,7 @@ int Inflater::Inflate(ByteSource& source, uint64_t offset, uint32_t compressed_s
   if (bytes && compressed_size > 0 && offset + compressed_size <= source.Size() &&
       InflateWhole(bytes + offset, compressed_size, out, out_size))
     return 0;
-  memset(out, 0, out_size);
+  Zero(out, out_size);
   return InflateChunked(source, offset, compressed_size, out, out_size);
 }
 
@@ -125,7 +130,8 @@ bool Inflater::InflateWhole(const uint8_t* in, uint32_t compressed_size, uint8_t
   if (made != out_size || used <= last_start) return false;
   const uint32_t last_length = compressed_size - last_start;
   memcpy(input_, in + last_start, last_length);
-  if (last_start > 0) memcpy(input_ + last_length, in + last_start - kChunk + last_length, kChunk - last_length);
+  if (last_start > 0)
+    memcpy(input_ + last_length, in + last_start - kChunk + last_length, kChunk - last_length);
   return true;
 #else
   (void)in, (void)compressed_size, (void)out, (void)out_size;

@@ -10,7 +10,7 @@
 size_t MemorySource::ReadAt(uint64_t offset, uint8_t* out, size_t length) {
   if (offset >= size_) return 0;
   const size_t count = static_cast<size_t>(std::min<uint64_t>(length, size_ - offset));
-  memcpy(out, bytes_.get() + offset, count);
+  if (count > 0) memcpy(out, bytes_.get() + offset, count);
   return count;
 }
 
