@@ -10,16 +10,15 @@ unsigned WorkerCount(unsigned requested) {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-Pipeline::Pipeline(const AuditContext& context, RunFlags flags, unsigned workers)
+Pipeline::Pipeline(const AuditContext& context, RunFlags flags, unsigned threads)
     : context_(context),
       moves_files_((flags & RF_RENAME) && !(flags & (RF_DUMP | RF_INFO))) {
-  if (workers < 2) return;
   // A system that gives fewer threads gets a run on fewer, or on this one.
   try {
-    for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+    for (unsigned i = 1; i < threads; ++i) workers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
   }
-  max_in_flight_ = kFilesPerWorker * workers_.size();
+  max_in_flight_ = kFilesPerWorker * (workers_.size() + 1);
 }
 
 Pipeline::~Pipeline() {
@@ -52,10 +51,7 @@ uint32_t Pipeline::Audit(const std::string& name, const std::string& directory, 
   ReadAhead();
   std::unique_ptr<Job> job = std::move(in_flight_.front());
   in_flight_.pop_front();
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    job_done_.wait(lock, [&job] { return job->done; });
-  }
+  WaitFor(*job);
   bytes_in_flight_ -= job->bytes;
   // The workers go on with the next files while this one is reported.
   ReadAhead();
@@ -76,7 +72,7 @@ void Pipeline::ReadAhead() {
       return;
     if (!waiting_) waiting_.emplace(entry.name, directory_);
     const uint64_t bytes = waiting_->Bytes();
-    if (!in_flight_.empty() && bytes_in_flight_ + bytes > kMaxBytesInFlight) return;
+    if (bytes_in_flight_ > 0 && bytes_in_flight_ + bytes > kMaxBytesInFlight) return;
     waiting_->Read();
     auto job = std::make_unique<Job>(std::move(*waiting_));
     waiting_.reset();
@@ -105,20 +101,40 @@ void Pipeline::Drop() {
   bytes_in_flight_ = 0;
 }
 
+// This thread lists the files waiting in the queue until `job` is done (it
+// may be the first of them), then reads ahead what their room allows.
+void Pipeline::WaitFor(Job& job) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!job.done) {
+    if (queue_.empty()) {
+      job_done_.wait(lock);
+    } else {
+      ListNext(lock, workspace_);
+      lock.unlock();
+      ReadAhead();
+      lock.lock();
+    }
+  }
+}
+
+void Pipeline::ListNext(std::unique_lock<std::mutex>& lock, Workspace& workspace) {
+  Job* job = queue_.front();
+  queue_.pop_front();
+  ++busy_;
+  lock.unlock();
+  job->record = ListFile(context_.profile, std::move(job->file), workspace);
+  lock.lock();
+  job->done = true;
+  --busy_;
+  job_done_.notify_all();
+}
+
 void Pipeline::Work() {
   Workspace workspace;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     work_ready_.wait(lock, [this] { return ending_ || !queue_.empty(); });
     if (ending_) return;
-    Job* job = queue_.front();
-    queue_.pop_front();
-    ++busy_;
-    lock.unlock();
-    job->record = ListFile(context_.profile, std::move(job->file), workspace);
-    lock.lock();
-    job->done = true;
-    --busy_;
-    job_done_.notify_all();
+    ListNext(lock, workspace);
   }
 }

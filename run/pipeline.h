@@ -17,19 +17,21 @@
 #include "platform/platform.h"
 
 // The files in flight at once: read and waiting, being listed, or listed and
-// waiting for their report. At most kFilesPerWorker per worker and
+// waiting for their report. At most kFilesPerWorker per listing thread and
 // kMaxBytesInFlight bytes read into memory; a single larger file alone.
 constexpr size_t kFilesPerWorker = 2;
 constexpr uint64_t kMaxBytesInFlight = 512u << 20;
 
-// 0 asks for one worker per processor the system has online.
+// The threads that list files: 0 asks for one per processor online.
 unsigned WorkerCount(unsigned requested);
 
 class Pipeline {
  public:
-  // With one worker every file is audited on the calling thread when it is
-  // handed on, as a plain sequential run.
-  Pipeline(const AuditContext& context, RunFlags flags, unsigned workers);
+  // Files are listed on `threads` threads: this one, which reads and reports
+  // them and lists whatever waits while it would wait, and threads - 1
+  // workers. With one, every file is audited here when it is handed on, as
+  // a plain sequential run.
+  Pipeline(const AuditContext& context, RunFlags flags, unsigned threads);
   // Drops the files read ahead unreported and ends the workers.
   ~Pipeline();
   Pipeline(const Pipeline&) = delete;
@@ -58,11 +60,13 @@ class Pipeline {
 
   void ReadAhead();
   void Drop();
+  void WaitFor(Job& job);
+  void ListNext(std::unique_lock<std::mutex>& lock, Workspace& workspace);
   void Work();
 
   const AuditContext& context_;
   const bool moves_files_;  // reports may move files (a rename run)
-  Workspace workspace_;     // for the files audited on this thread
+  Workspace workspace_;     // for the files listed on this thread
 
   // The pass, on the walking thread only.
   std::string directory_;
