@@ -154,7 +154,8 @@ int Inflater::InflateChunked(ByteSource& source, uint64_t offset, uint32_t compr
   }
   uint32_t remaining = compressed_size;
   for (;;) {
-    const auto got = static_cast<uint32_t>(source.ReadAt(offset, input_, std::min(remaining, kChunk)));
+    const auto got =
+        static_cast<uint32_t>(source.ReadAt(offset, input_, std::min(remaining, kChunk)));
     offset += got;
     remaining -= got;
     // Each chunk replaces the input, whatever the last call left unused.

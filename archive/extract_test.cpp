@@ -166,7 +166,7 @@ TEST(Inflater, SuccessOnlyWhenOutputExactlyFilled) {
   ASSERT_NE(nullptr, file);
   for (Inflation inflation : {Inflation::kFastest, Inflation::kZlibOnly}) {
     Inflater inflater(inflation);
-    for (ByteSource* source : {static_cast<ByteSource*>(&memory), static_cast<ByteSource*>(file.get())}) {
+    for (ByteSource* source : std::initializer_list<ByteSource*>{&memory, file.get()}) {
       auto inflate = [&](uint32_t compressed, uint32_t out_size) {
         std::vector<uint8_t> out(out_size + 1, 0x55);
         int result = inflater.Inflate(*source, 0, compressed, out.data(), out_size);

@@ -93,7 +93,8 @@ void BM_InflateZippedDisk(benchmark::State& state) {
     std::copy(zip.begin(), zip.end(), bytes.get());
     source = std::make_unique<MemorySource>(std::move(bytes), zip.size());
   }
-  std::unique_ptr<ZipArchive> archive = ZipOpen(Disk().zip_path(), std::move(source), quiet, &inflater);
+  std::unique_ptr<ZipArchive> archive =
+      ZipOpen(Disk().zip_path(), std::move(source), quiet, &inflater);
   const ZipEntry* entry = archive ? ZipNextEntry(*archive) : nullptr;
   if (!entry || entry->uncompressed_size != kD64Size) {
     state.SkipWithError("the archive does not open");

@@ -60,7 +60,9 @@ Entry Decode(const uint8_t* spec, const uint8_t* payload, uint32_t size) {
   if (declared >= 0xFFFD) {
     const uint32_t available = std::min(e.compressed, size - e.offset);
     const auto natural = static_cast<uint32_t>(Inflated(payload + e.offset, available).size());
-    e.declared = declared == 0xFFFF ? natural : declared == 0xFFFE ? natural - (natural > 0) : natural + 1;
+    e.declared = declared == 0xFFFF   ? natural
+                 : declared == 0xFFFE ? natural - (natural > 0)
+                                      : natural + 1;
   } else {
     e.declared = declared;
   }

@@ -39,7 +39,8 @@ void WalkEveryPattern(RunState& run, const std::string& directory, const AuditCo
                       const ConsoleSink& console) {
   DirectoryWalker walker(platform::KeyWaiting, context.out);
   Pipeline pipeline(context, run.flags, WorkerCount(run.workers));
-  walker.OnPass([&pipeline](const std::string& folder, const std::vector<platform::DirEntry>& files) {
+  walker.OnPass([&pipeline](const std::string& folder,
+                            const std::vector<platform::DirEntry>& files) {
     pipeline.BeginPass(folder, files);
   });
   PerFileOperation audit = [&pipeline, &console](const std::string& name, const std::string& folder,

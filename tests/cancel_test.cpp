@@ -30,7 +30,8 @@ size_t Count(const std::string& text, const std::string& part) {
 class CancelTest : public testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    for (int i = 0; i < kFiles; ++i) WriteFile(dir / ("p" + std::to_string(i) + ".prg"), std::string());
+    for (int i = 0; i < kFiles; ++i)
+      WriteFile(dir / ("p" + std::to_string(i) + ".prg"), std::string());
   }
   std::string Dir() const { return "Dir: " + dir.path() + "/\n"; }
   std::vector<std::string> Args(const char* mode) const { return {"-cc", mode, GetParam()}; }

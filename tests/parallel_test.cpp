@@ -54,7 +54,8 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 void MakeCollection(const std::string& top) {
   MakeFolder(top);
   const Bytes tune = Prg(kC);
-  std::string dat = "TestDat 1.0\n" + DatLine("Game", {Crc(kA), Crc(kB)}) + DatLine("Slash", {Crc(tune)});
+  std::string dat =
+      "TestDat 1.0\n" + DatLine("Game", {Crc(kA), Crc(kB)}) + DatLine("Slash", {Crc(tune)});
   for (int i = 0; i < 60; ++i) {
     const Bytes program = Prg(SeededBytes(200 + 37 * i, 100 + i));
     WriteFile(top + "/p" + std::to_string(i) + ".prg", program);

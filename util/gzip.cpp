@@ -94,7 +94,8 @@ std::unique_ptr<uint8_t[]> GunzipMemory(const uint8_t* data, uint32_t size, uint
   std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[length]);
   if (!out) return nullptr;
   const uint8_t* in = data + start;
-  const bool fast = inflation == Inflation::kFastest && InflateWhole(in, end - start, out.get(), length);
+  const bool fast =
+      inflation == Inflation::kFastest && InflateWhole(in, end - start, out.get(), length);
   if (!fast && !InflateWithZlib(in, end - start, out.get(), length)) return nullptr;
   if (crc32(out.get(), length, 0, 0) != stored_crc) return nullptr;
   *outSize = length;
