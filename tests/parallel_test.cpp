@@ -102,6 +102,10 @@ void MakeCollection(const std::string& top) {
   WriteFile(top + "/damaged.zip", BuildZip({cut, DeflatedEntry("good.prg", tune), garbled}));
   WriteFile(top + "/sizes.zip", BuildZip({longer, early, DeflatedEntry("kept.prg", Prg(big))}));
 
+  // Amiga disks: plain, gzipped, and gzipped but cut short.
+  WriteFile(top + "/disk.adf", SeededBytes(901120, 5));
+  ASSERT_EQ(0, Shell("cd '" + top + "' && gzip -c disk.adf > disk.adz && head -c 300000 disk.adz > cut.adz"));
+
   MakeFolder(top + "/sub");
   MakeD64(top + "/sub/three.d64", {kA, kB});
   WriteFile(top + "/sub/tune.prg", tune);
@@ -118,7 +122,8 @@ struct Step {
 std::vector<Step> RunInTurn(const std::string& folder, const std::string& workers) {
   std::vector<Step> runs;
   for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"-cc"}, {"-cc", "-d", "-s"}, {"-cc", "-i", "-s"}, {"-cc", "-r"}, {"-cc", "-r", "-s"}}) {
+           {"-cc"}, {"-cc", "-d", "-s"}, {"-ca", "-d"}, {"-cc", "-i", "-s"}, {"-cc", "-r"},
+           {"-cc", "-r", "-s"}}) {
     args.push_back(workers);
     RunResult result = RunDewmop(args, folder);
     // A dump's version line is made up afresh by every run.
@@ -149,10 +154,11 @@ TEST(Parallel, SeveralWorkersWriteAndMoveWhatOneDoes) {
   // The collection holds what the comparison is for.
   EXPECT_NE(std::string::npos, one[1].result.err.find("Err: Bad T/S link")) << one[1].result.err;
   EXPECT_NE(std::string::npos, one[1].result.err.find("Error in zipfile ROOT/damaged.zip"));
-  EXPECT_EQ(1u, one[4].tree.count("ren/Slash.prg")) << one[4].result.err;
-  EXPECT_EQ(1u, one[4].tree.count("dupes/Game.d64")) << one[4].result.err;
-  EXPECT_EQ(1u, one[4].tree.count("C64have.dat"));
-  EXPECT_EQ(1u, one[4].tree.count("C64miss.txt"));
+  EXPECT_EQ(2u, Lines(one[2].result.out).size()) << "the ADF and the whole ADZ";
+  EXPECT_EQ(1u, one[5].tree.count("ren/Slash.prg")) << one[5].result.err;
+  EXPECT_EQ(1u, one[5].tree.count("dupes/Game.d64")) << one[5].result.err;
+  EXPECT_EQ(1u, one[5].tree.count("C64have.dat"));
+  EXPECT_EQ(1u, one[5].tree.count("C64miss.txt"));
 }
 
 }  // namespace
