@@ -78,7 +78,7 @@ cp "$work"/{stored,noext,commented}.zip "$out/zip_fuzz/"
 # three times: whole with its
 # own size, one less and one more; then cut one byte short, one byte long,
 # and whole.
-le() { local v=$1 n=$2; for ((; n > 0; n--, v >>= 8)); do printf "\\x%02x" $((v & 255)); done; }
+le() { local v=$1 n=$2; for ((; n > 0; n--, v >>= 8)); do printf '\\x%02x' $((v & 255)); done; }
 spec() { printf "$(le 0 2)$(le "$1" 3)$(le "$2" 2)"; }
 LC_ALL=C awk 'BEGIN { srand(1); for (i = 0; i < 50000; i++) printf "%c", int(rand() * 256) }' \
   > "$work/incompressible"
