@@ -151,32 +151,41 @@ TEST(ZipExtract, EveryFailureReportedOnceAndArchiveStaysUsable) {
   }
 }
 
-TEST(InflateFromFile, SuccessOnlyWhenOutputExactlyFilled) {
+// Both inflaters, over the bytes in memory and in their file: the same
+// success rule, and nothing written past the room.
+TEST(Inflater, SuccessOnlyWhenOutputExactlyFilled) {
   const std::vector<uint8_t> data = SeededBytes(50000, 1);
   const std::vector<uint8_t> deflated = RawDeflate(data);
   const auto size = static_cast<uint32_t>(deflated.size());
   TempDir dir;
   WriteFile(dir / "d", deflated);
-  FileOwner f(fopen((dir / "d").c_str(), "rb"));
-  ASSERT_NE(nullptr, f);
-  auto inflate_from = [&](uint32_t compressed, uint32_t out_size) {
-    std::vector<uint8_t> out(out_size + 1, 0x55);
-    rewind(f.get());
-    int result = InflateFromFile(f.get(), compressed, out.data(), out_size);
-    EXPECT_EQ(0x55, out[out_size]) << "written past the room";
-    if (result == 0) {
-      EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+  std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
+  std::copy(deflated.begin(), deflated.end(), bytes.get());
+  MemorySource memory(std::move(bytes), size);
+  std::unique_ptr<FileSource> file = FileSource::Open(dir / "d");
+  ASSERT_NE(nullptr, file);
+  for (Inflation inflation : {Inflation::kFastest, Inflation::kZlibOnly}) {
+    Inflater inflater(inflation);
+    for (ByteSource* source : std::initializer_list<ByteSource*>{&memory, file.get()}) {
+      auto inflate = [&](uint32_t compressed, uint32_t out_size) {
+        std::vector<uint8_t> out(out_size + 1, 0x55);
+        int result = inflater.Inflate(*source, 0, compressed, out.data(), out_size);
+        EXPECT_EQ(0x55, out[out_size]) << "written past the room";
+        if (result == 0) {
+          EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+        }
+        return result;
+      };
+      EXPECT_EQ(0, inflate(size, 50000));
+      EXPECT_EQ(-1, inflate(size, 49999));
+      EXPECT_EQ(-1, inflate(size, 50001));
+      EXPECT_EQ(-1, inflate(0, 50000));
+      EXPECT_EQ(-1, inflate(size / 2, 50000));
+      // More compressed bytes than the source holds: the short read is
+      // taken, and the remaining count never reaches 0.
+      EXPECT_EQ(-1, inflate(size + 100, 50000));
     }
-    return result;
-  };
-  EXPECT_EQ(0, inflate_from(size, 50000));
-  EXPECT_EQ(-1, inflate_from(size, 49999));
-  EXPECT_EQ(-1, inflate_from(size, 50001));
-  EXPECT_EQ(-1, inflate_from(0, 50000));
-  EXPECT_EQ(-1, inflate_from(size / 2, 50000));
-  // More compressed bytes than the file holds: the short read is taken, and
-  // the remaining count never reaches 0.
-  EXPECT_EQ(-1, inflate_from(size + 100, 50000));
+  }
 }
 
 // Every byte of a small archive damaged in turn: whatever the fields claim,

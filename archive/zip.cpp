@@ -8,7 +8,7 @@
 #include <iterator>
 #include <new>
 
-#include "platform/platform.h"
+#include "archive/extract.h"
 #include "util/little_endian.h"
 
 const char kZipFileSystem[] = "Your filesystem seems to be corrupt, please check it";
@@ -34,9 +34,8 @@ constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr uint64_t kDeflateSlack = 1032;
 
 // Reads `length` bytes at `offset` in one piece; a read of nothing fails.
-bool ReadAt(FILE* stream, uint32_t offset, uint8_t* out, uint32_t length) {
-  return fseek(stream, static_cast<long>(offset), SEEK_SET) == 0 &&
-         fread(out, length, 1, stream) == 1;
+bool ReadWhole(ByteSource& source, uint32_t offset, uint8_t* out, uint32_t length) {
+  return length > 0 && source.ReadAt(offset, out, length) == length;
 }
 
 void DecodeEntry(const uint8_t* p, ZipEntry& entry) {
@@ -70,10 +69,9 @@ void ZipArchive::Report(const char* explanation) const {
   sink_.Print(Stream::kErr, "Error in zipfile %s\n%s\n", path_.c_str(), explanation);
 }
 
-uint8_t* ZipArchive::inflate_input() {
-  if (!inflate_input_) inflate_input_.reset(new (std::nothrow) uint8_t[kInflateChunk + 1]());
-  return inflate_input_.get();
-}
+ZipArchive::ZipArchive(const std::string& path, MessageSink& sink) : path_(path), sink_(sink) {}
+
+ZipArchive::~ZipArchive() = default;
 
 // Looks backwards through the file's tail for the record nearest the end
 // and decodes it. The first window is a part of the second, so the second
@@ -82,7 +80,7 @@ bool ZipArchive::FindEndRecord() {
   for (uint32_t window : {kFirstWindow, kLastWindow}) {
     window = std::min(window, file_size_);
     std::unique_ptr<uint8_t[]> tail(new (std::nothrow) uint8_t[window]);
-    if (!tail || !ReadAt(stream(), file_size_ - window, tail.get(), window)) return false;
+    if (!tail || !ReadWhole(source(), file_size_ - window, tail.get(), window)) return false;
     for (uint32_t at = window >= kEcdSize ? window - kEcdSize + 1 : 0; at-- > 0;) {
       const uint8_t* p = tail.get() + at;
       if (memcmp(p, kEcdSignature, 4) != 0) continue;
@@ -111,22 +109,23 @@ bool ZipArchive::LoadCentralDirectory(const char** explanation) {
     *explanation = nullptr;  // out of memory goes unreported
     return false;
   }
-  return ReadAt(stream(), directory_offset_, central_directory_.get(), directory_size_);
+  return ReadWhole(source(), directory_offset_, central_directory_.get(), directory_size_);
 }
 
 std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink) {
+  return ZipOpen(path, FileSource::Open(path), sink);
+}
+
+std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, std::unique_ptr<ByteSource> source,
+                                    MessageSink& sink, Inflater* inflater) {
   std::unique_ptr<ZipArchive> archive(new ZipArchive(path, sink));
   auto fail = [&](const char* explanation) {
     if (explanation) archive->Report(explanation);
     return nullptr;
   };
-  archive->stream_.reset(platform::OpenRegularFile(path));
-  if (!archive->stream_) return fail(kZipFileSystem);
-  // Every read is a whole record or a 16 KiB chunk at a fresh offset, so a
-  // stream buffer would only copy the bytes twice and read some twice.
-  setvbuf(archive->stream(), nullptr, _IONBF, 0);
-  const int64_t size = platform::FileSize(archive->stream());
-  if (size < 0) return fail(kZipFileSystem);
+  if (!source) return fail(kZipFileSystem);
+  archive->source_ = std::move(source);
+  const uint64_t size = archive->source_->Size();
   if (size == 0) return fail(kZipCorrupt);
   // Sizes and offsets are signed 32-bit; a larger archive is refused whole.
   if (size > INT32_MAX) return fail(kZipUnsupported);
@@ -137,6 +136,12 @@ std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink) 
     return fail(kZipUnsupported);
   const char* explanation;
   if (!archive->LoadCentralDirectory(&explanation)) return fail(explanation);
+  if (!inflater) {
+    archive->own_inflater_ = std::make_unique<Inflater>();
+    inflater = archive->own_inflater_.get();
+  }
+  archive->inflater_ = inflater;
+  inflater->StartArchive();
   return archive;
 }
 

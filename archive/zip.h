@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 
-#include "util/file.h"
+#include "archive/source.h"
 #include "util/messages.h"
+
+class Inflater;
 
 // The current central-directory entry, decoded.
 struct ZipEntry {
@@ -45,39 +46,37 @@ extern const char kZipFileSystem[];
 extern const char kZipCorrupt[];
 extern const char kZipUnsupported[];
 
-// An open archive: its stream, its central directory and the cursor over it.
+// An open archive: its bytes, its central directory and the cursor over it.
 class ZipArchive {
  public:
-  // Deflated entries stream through an input buffer of one chunk and one
-  // byte: the byte after the last chunk is offered to the inflater too.
-  static constexpr uint32_t kInflateChunk = 16384;
+  ~ZipArchive();
 
   const std::string& path() const { return path_; }
-  FILE* stream() const { return stream_.get(); }
+  ByteSource& source() const { return *source_; }
   uint16_t this_disk() const { return this_disk_; }
   // True once the cursor has passed the whole central directory.
   bool exhausted() const { return cursor_ >= directory_size_; }
   // Reports "Error in zipfile %s\n%s\n" for this archive.
   void Report(const char* explanation) const;
-  // The input buffer of deflated entries (kInflateChunk + 1 bytes), made by
-  // the first one that needs it and kept for the others; nullptr when it
-  // cannot be allocated.
-  uint8_t* inflate_input();
+  // What inflates the archive's deflated entries.
+  Inflater& inflater() { return *inflater_; }
 
  private:
   friend std::unique_ptr<ZipArchive> ZipOpen(const std::string& path,
-                                             MessageSink& sink);
+                                             std::unique_ptr<ByteSource> source,
+                                             MessageSink& sink, Inflater* inflater);
   friend const ZipEntry* ZipNextEntry(ZipArchive& archive);
   friend bool ZipAdmit(ZipArchive& archive, const ZipEntry& entry);
 
-  ZipArchive(const std::string& path, MessageSink& sink)
-      : path_(path), sink_(sink) {}
+  ZipArchive(const std::string& path, MessageSink& sink);
   bool FindEndRecord();
   bool LoadCentralDirectory(const char** explanation);
 
   std::string path_;
   MessageSink& sink_;
-  FileOwner stream_;
+  std::unique_ptr<ByteSource> source_;
+  std::unique_ptr<Inflater> own_inflater_;  // when the opener lent none
+  Inflater* inflater_ = nullptr;
   uint32_t file_size_ = 0;
   // The end-of-central-directory fields the reader uses.
   uint16_t this_disk_ = 0;
@@ -91,16 +90,22 @@ class ZipArchive {
   std::unique_ptr<uint8_t[]> central_directory_;
   uint32_t cursor_ = 0;
   ZipEntry entry_;
-  std::unique_ptr<uint8_t[]> inflate_input_;
   // The spans of the entries admitted so far, [start, end) by start, and
   // the uncompressed bytes they claim.
   std::map<uint64_t, uint64_t> admitted_spans_;
   uint64_t admitted_bytes_ = 0;
 };
 
-// Opens an archive; nullptr (its reason reported to `sink`) when it cannot be
-// used. The archive reports its later failures to the same sink.
+// Opens the archive `path` and reads it from its file; nullptr (its reason
+// reported to `sink`) when it cannot be used. The archive reports its later
+// failures to the same sink.
 std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, MessageSink& sink);
+
+// The same over the bytes of `source`, named `path` in messages; a null
+// source is a file that could not be opened or sized. The archive inflates
+// with `inflater`, which it borrows, or with one of its own.
+std::unique_ptr<ZipArchive> ZipOpen(const std::string& path, std::unique_ptr<ByteSource> source,
+                                    MessageSink& sink, Inflater* inflater = nullptr);
 
 // The next central-directory entry, or nullptr at the end or on a malformed
 // entry (reported). Valid until the next call or ZipClose.

@@ -1,10 +1,12 @@
 // The per-file audit: plain images and ZIP archives to one CRC set.
 #include "audit/audit.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 #include "archive/extract.h"
+#include "archive/source.h"
 #include "archive/zip.h"
 #include "audit/csv_report.h"
 #include "audit/file_system.h"
@@ -15,9 +17,12 @@
 #include "platform/platform.h"
 #include "util/ascii.h"
 #include "util/crc32.h"
-#include "util/file.h"
 
 namespace {
+
+// Entry buffers up to this size are kept from file to file; a larger one is
+// given back after its file.
+constexpr uint32_t kKeptBuffer = 4u << 20;
 
 // The text from the last '.' of a name, '.' included; "" when there is none.
 std::string ExtensionOf(const std::string& name) {
@@ -25,35 +30,18 @@ std::string ExtensionOf(const std::string& name) {
   return dot == std::string::npos ? "" : name.substr(dot);
 }
 
-// An archive entry's buffer is zeroed, so that an entry that fails to
-// extract always lists the same bytes; a plain file's is read over whole.
-std::unique_ptr<uint8_t[]> AllocateImage(uint32_t size, bool zeroed) {
-  if (size > kMaxImageSize) return nullptr;
-  if (!zeroed) return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
-  return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
-}
-
-// Reads a whole file; false when it is no regular file, cannot be opened,
-// is too large, or a read comes up short.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>* image,
-                   uint32_t* size) {
-  FileOwner file(platform::OpenRegularFile(path));
-  if (!file) return false;
-  const int64_t length = platform::FileSize(file.get());
-  if (length < 0 || static_cast<uint64_t>(length) > kMaxImageSize ||
-      fseek(file.get(), 0, SEEK_SET) != 0) {
-    return false;
-  }
-  *size = static_cast<uint32_t>(length);
-  *image = AllocateImage(*size, false);
-  if (!*image) return false;
-  size_t done = 0;
-  while (done < *size) {
-    size_t n = fread(image->get() + done, 1, *size - done, file.get());
-    if (n == 0) return false;
+// Reads the open file whole into a new block; nullptr when it cannot be had
+// or a read comes up short.
+std::unique_ptr<uint8_t[]> ReadWhole(FILE* file, uint64_t size) {
+  if (fseek(file, 0, SEEK_SET) != 0) return nullptr;
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
+  if (!bytes) return nullptr;
+  for (uint64_t done = 0; done < size;) {
+    size_t n = fread(bytes.get() + done, 1, size - done, file);
+    if (n == 0) return nullptr;
     done += n;
   }
-  return true;
+  return bytes;
 }
 
 // Lists one image into `crcs`; false when no reader can be made for it.
@@ -79,7 +67,8 @@ bool ScanImage(const SystemProfile& profile, ImageType type, uint8_t* image,
 
 enum class Outcome { kListed, kUnreadable, kNoReader, kCancelled };
 
-Outcome ListPlainFile(const SystemProfile& profile, FileRecord* record) {
+Outcome ListPlainFile(const SystemProfile& profile, uint8_t* image, uint32_t size,
+                      FileRecord* record) {
   std::string extension = ExtensionOf(record->name);
   ImageType type = -1;
   if (extension.empty()) {
@@ -88,27 +77,25 @@ Outcome ListPlainFile(const SystemProfile& profile, FileRecord* record) {
   } else {
     type = FindImageType(profile, extension);
   }
-  std::unique_ptr<uint8_t[]> image;
-  uint32_t size = 0;
-  if (!ReadWholeFile(record->path, &image, &size)) return Outcome::kUnreadable;
-  return ScanImage(profile, type, image.get(), size, record) ? Outcome::kListed
-                                                            : Outcome::kNoReader;
+  if (!image) return Outcome::kUnreadable;
+  return ScanImage(profile, type, image, size, record) ? Outcome::kListed : Outcome::kNoReader;
 }
 
-// Makes the buffer of an archive entry and extracts the entry into it;
-// nullptr when the entry is too large to hold or the archive refuses it
-// (ZipAdmit, which reports its own refusal). A failed extraction still
-// yields the buffer.
-std::unique_ptr<uint8_t[]> ExtractEntry(ZipArchive& archive, const ZipEntry& entry,
-                                        FileRecord* record) {
-  if (entry.uncompressed_size <= kMaxImageSize && !ZipAdmit(archive, entry)) return nullptr;
-  std::unique_ptr<uint8_t[]> image = AllocateImage(entry.uncompressed_size, true);
+// Extracts an archive entry into the workspace's buffer; nullptr when the
+// entry is too large to hold or the archive refuses it (ZipAdmit, which
+// reports its own refusal). A failed extraction still yields the buffer,
+// what could be extracted followed by zeros.
+uint8_t* ExtractEntry(ZipArchive& archive, const ZipEntry& entry, Workspace& workspace,
+                      FileRecord* record) {
+  const uint32_t size = entry.uncompressed_size;
+  if (size <= kMaxImageSize && !ZipAdmit(archive, entry)) return nullptr;
+  uint8_t* image = size <= kMaxImageSize ? workspace.EntryBuffer(size) : nullptr;
   if (!image) {
     record->messages.Print(Stream::kErr, "\nErr: Unable to hold %s of zipfile %s in memory\n",
                            entry.name.c_str(), record->name.c_str());
     return nullptr;
   }
-  ZipExtract(archive, entry, image.get());
+  ZipExtract(archive, entry, image);
   return image;
 }
 
@@ -117,9 +104,11 @@ std::unique_ptr<uint8_t[]> ExtractEntry(ZipArchive& archive, const ZipEntry& ent
 // unidentified: an archive with a member missing must never match a title.
 // A first interrupt stops the archive before its next entry; it is then
 // neither dumped, matched nor moved.
-Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
+Outcome ListArchive(const SystemProfile& profile, std::unique_ptr<ByteSource> source,
+                    Workspace& workspace, FileRecord* record) {
   MessageLog& messages = record->messages;
-  std::unique_ptr<ZipArchive> archive = ZipOpen(record->path, messages);
+  std::unique_ptr<ZipArchive> archive =
+      ZipOpen(record->path, std::move(source), messages, &workspace.inflater());
   if (!archive) return Outcome::kUnreadable;
   Outcome outcome = Outcome::kListed;
   for (;;) {
@@ -139,8 +128,8 @@ Outcome ListArchive(const SystemProfile& profile, FileRecord* record) {
       type = FindImageType(profile, extension);
       if (type == 0) continue;
     }
-    std::unique_ptr<uint8_t[]> image = ExtractEntry(*archive, *entry, record);
-    if (!image || !ScanImage(profile, type, image.get(), entry->uncompressed_size, record)) {
+    uint8_t* image = ExtractEntry(*archive, *entry, workspace, record);
+    if (!image || !ScanImage(profile, type, image, entry->uncompressed_size, record)) {
       outcome = Outcome::kNoReader;
       break;
     }
@@ -182,14 +171,72 @@ ImageType FindImageType(const SystemProfile& profile,
   return 0;
 }
 
-FileRecord ListFile(const SystemProfile& profile, const std::string& name,
-                    const std::string& directory) {
+Workspace::Workspace() : inflater_(std::make_unique<Inflater>()) {}
+
+Workspace::~Workspace() = default;
+
+uint8_t* Workspace::EntryBuffer(uint32_t size) {
+  // new[0] gives a block too, so a buffer is there for an empty entry.
+  if (!buffer_ || size > capacity_) {
+    buffer_.reset();
+    capacity_ = 0;
+    buffer_.reset(new (std::nothrow) uint8_t[size]);
+    if (buffer_) capacity_ = size;
+  }
+  return buffer_.get();
+}
+
+void Workspace::Trim() {
+  if (capacity_ <= kKeptBuffer) return;
+  buffer_.reset();
+  capacity_ = 0;
+}
+
+LoadedFile::LoadedFile(const std::string& name, const std::string& directory)
+    : name_(name), path_(directory + name), archive_(ExtensionMatches(ExtensionOf(name), ".ZIP")) {
+  file_.reset(platform::OpenRegularFile(path_));
+  if (!file_) return;
+  // An archive that stays in its file is read in records and 16 KiB chunks
+  // at fresh offsets: a stream buffer would only copy the bytes twice.
+  if (archive_) setvbuf(file_.get(), nullptr, _IONBF, 0);
+  size_ = platform::FileSize(file_.get());
+}
+
+LoadedFile::~LoadedFile() = default;
+LoadedFile::LoadedFile(LoadedFile&&) noexcept = default;
+LoadedFile& LoadedFile::operator=(LoadedFile&&) noexcept = default;
+
+uint64_t LoadedFile::Bytes() const {
+  if (!file_ || size_ < 0 || (!archive_ && size_ > kMaxImageSize)) return 0;
+  return static_cast<uint64_t>(size_);
+}
+
+// An archive that cannot be read whole (too large, out of memory, a short
+// read) is read from its file, as its entries need.
+void LoadedFile::Read() {
+  if (!file_ || size_ < 0) return;
+  const auto size = static_cast<uint64_t>(size_);
+  if (!archive_) {
+    if (size <= kMaxImageSize) image_ = ReadWhole(file_.get(), size);
+  } else if (std::unique_ptr<uint8_t[]> bytes =
+                 size <= kMaxHeldArchive ? ReadWhole(file_.get(), size) : nullptr) {
+    source_ = std::make_unique<MemorySource>(std::move(bytes), size);
+  } else {
+    source_ = std::make_unique<FileSource>(std::move(file_), size);
+    return;
+  }
+  file_.reset();
+}
+
+FileRecord ListFile(const SystemProfile& profile, LoadedFile file, Workspace& workspace) {
   FileRecord record;
-  record.name = name;
-  record.path = directory + name;
-  std::string extension = ExtensionOf(name);
-  Outcome outcome = ExtensionMatches(extension, ".ZIP") ? ListArchive(profile, &record)
-                                                         : ListPlainFile(profile, &record);
+  record.name = std::move(file.name_);
+  record.path = std::move(file.path_);
+  const auto size = static_cast<uint32_t>(file.size_);
+  Outcome outcome = file.archive_
+                        ? ListArchive(profile, std::move(file.source_), workspace, &record)
+                        : ListPlainFile(profile, file.image_.get(), size, &record);
+  workspace.Trim();
   if (outcome == Outcome::kNoReader || outcome == Outcome::kCancelled) {
     record.result = outcome == Outcome::kNoReader ? kNoReader : kCancelled;
     return record;
@@ -221,8 +268,15 @@ uint32_t ReportFile(const AuditContext& context, FileRecord& record, RunFlags fl
   return record.result;
 }
 
+FileRecord ListFile(const SystemProfile& profile, const std::string& name,
+                    const std::string& directory, Workspace& workspace) {
+  LoadedFile file(name, directory);
+  file.Read();
+  return ListFile(profile, std::move(file), workspace);
+}
+
 uint32_t AuditFile(const AuditContext& context, const std::string& name,
-                   const std::string& directory, RunFlags flags) {
-  FileRecord record = ListFile(context.profile, name, directory);
+                   const std::string& directory, RunFlags flags, Workspace& workspace) {
+  FileRecord record = ListFile(context.profile, name, directory, workspace);
   return ReportFile(context, record, flags);
 }

@@ -51,7 +51,8 @@ TEST(ListFile, ArchiveWithARefusedEntryIsLeftUnidentified) {
   ZipFixtureEntry shared = entry;
   shared.local_header_offset = 0;
   WriteFile(dir / "t.zip", BuildZip({entry, shared}));
-  FileRecord record = ListFile(kC64Profile, "t.zip", dir / "");
+  Workspace workspace;
+  FileRecord record = ListFile(kC64Profile, "t.zip", dir / "", workspace);
   EXPECT_EQ(kNoReader, record.result);
   EXPECT_EQ("Error in zipfile " + (dir / "t.zip") + "\n" + kZipCorrupt + "\n",
             record.messages.Text(Stream::kErr));
@@ -64,7 +65,8 @@ int ListAndReportAfterAnInterrupt(const std::string& folder) {
   platform::StartKeyWatch();
   std::raise(SIGINT);
   platform::StopKeyWatch();
-  FileRecord record = ListFile(kC64Profile, "t.zip", folder);
+  Workspace workspace;
+  FileRecord record = ListFile(kC64Profile, "t.zip", folder, workspace);
   Database database;
   MessageLog out;
   AuditContext context{kC64Profile, database, out};

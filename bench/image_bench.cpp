@@ -1,5 +1,6 @@
 // The per-image work of a dump run: CRC-32 of a disk's worth of bytes, the
-// inflate of one zipped disk, and the listing of a full D64 disk.
+// inflate of one zipped disk (and of the disk gzipped), and the listing of a
+// full D64 disk.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -7,14 +8,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/extract.h"
+#include "archive/source.h"
 #include "archive/zip.h"
 #include "images/factory.h"
 #include "testkit/random.h"
 #include "util/crc32.h"
+#include "util/gzip.h"
 
 namespace {
 
@@ -50,6 +54,7 @@ class BenchDisk {
   ~BenchDisk() { std::filesystem::remove_all(folder_); }
 
   const std::vector<uint8_t>& disk() const { return disk_; }
+  std::string disk_path() const { return (folder_ / "disk.d64").string(); }
   std::string zip_path() const { return (folder_ / "disk.zip").string(); }
 
  private:
@@ -72,8 +77,24 @@ void BM_Crc32Disk(benchmark::State& state) {
 }
 BENCHMARK(BM_Crc32Disk);
 
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The zipped disk read from its file (zlib, chunk by chunk: 0), or from
+// memory with the fastest inflater (1) or zlib alone (2).
 void BM_InflateZippedDisk(benchmark::State& state) {
-  std::unique_ptr<ZipArchive> archive = ZipOpen(Disk().zip_path(), quiet);
+  const std::vector<uint8_t> zip = ReadAll(Disk().zip_path());
+  Inflater inflater(state.range(0) == 2 ? Inflation::kZlibOnly : Inflation::kFastest);
+  std::unique_ptr<ByteSource> source = FileSource::Open(Disk().zip_path());
+  if (state.range(0) != 0) {
+    std::unique_ptr<uint8_t[]> bytes(new uint8_t[zip.size()]);
+    std::copy(zip.begin(), zip.end(), bytes.get());
+    source = std::make_unique<MemorySource>(std::move(bytes), zip.size());
+  }
+  std::unique_ptr<ZipArchive> archive =
+      ZipOpen(Disk().zip_path(), std::move(source), quiet, &inflater);
   const ZipEntry* entry = archive ? ZipNextEntry(*archive) : nullptr;
   if (!entry || entry->uncompressed_size != kD64Size) {
     state.SkipWithError("the archive does not open");
@@ -86,7 +107,29 @@ void BM_InflateZippedDisk(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * image.size());
 }
-BENCHMARK(BM_InflateZippedDisk);
+BENCHMARK(BM_InflateZippedDisk)->Arg(0)->Arg(1)->Arg(2);
+
+// The disk gzipped, as an ADZ image is: libdeflate (0) or zlib alone (1).
+void BM_GunzipDisk(benchmark::State& state) {
+  const std::string gz = Disk().disk_path() + ".gz";
+  const std::string command = "gzip -9 -n -c '" + Disk().disk_path() + "' > '" + gz + "'";
+  if (std::system(command.c_str()) != 0) {
+    state.SkipWithError("gzip failed");
+    return;
+  }
+  const std::vector<uint8_t> bytes = ReadAll(gz);
+  const Inflation inflation = state.range(0) == 0 ? Inflation::kFastest : Inflation::kZlibOnly;
+  BuildCrcTable();
+  for (auto _ : state) {
+    uint32_t size = 0;
+    std::unique_ptr<uint8_t[]> out =
+        GunzipMemory(bytes.data(), static_cast<uint32_t>(bytes.size()), &size, inflation);
+    if (!out || size != kD64Size) state.SkipWithError("gunzip failed");
+    benchmark::DoNotOptimize(out.get());
+  }
+  state.SetBytesProcessed(state.iterations() * kD64Size);
+}
+BENCHMARK(BM_GunzipDisk)->Arg(0)->Arg(1);
 
 // The reader and its listing, with the CRC of every file, as the audit does.
 void BM_ListFullDisk(benchmark::State& state) {

@@ -8,7 +8,7 @@ out=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{c64_factory_fuzz,g64_fuzz,amiga_fuzz,zip_fuzz,dat_fuzz,options_fuzz}
+mkdir -p "$out"/{c64_factory_fuzz,g64_fuzz,amiga_fuzz,zip_fuzz,inflate_fuzz,dat_fuzz,options_fuzz}
 
 bash "$root/demo/make-collection.sh" "$work/demo" >/dev/null  # builds make-images
 demo=$work/demo
@@ -71,6 +71,29 @@ cp "$demo"/*.zip "$out/zip_fuzz/"
 (cd "$work" && zip -q -0 stored.zip small.prg && cp small.prg disk \
   && zip -q -9 noext.zip disk && zip -q -z commented.zip small.prg <<<"a comment")
 cp "$work"/{stored,noext,commented}.zip "$out/zip_fuzz/"
+
+# Inflaters: raw deflate streams (gzip's, without header and trailer) of
+# the demo images, of skewed text and of data that does not compress (both
+# over several 16 KiB chunks, in Huffman and in stored blocks), each read
+# three times: whole with its
+# own size, one less and one more; then cut one byte short, one byte long,
+# and whole.
+le() { local v=$1 n=$2; for ((; n > 0; n--, v >>= 8)); do printf '\\x%02x' $((v & 255)); done; }
+spec() { printf "$(le 0 2)$(le "$1" 3)$(le "$2" 2)"; }
+LC_ALL=C awk 'BEGIN { srand(1); for (i = 0; i < 50000; i++) printf "%c", int(rand() * 256) }' \
+  > "$work/incompressible"
+LC_ALL=C awk 'BEGIN { srand(2); for (i = 0; i < 90000; i++) printf "%c", 65 + int(rand() * rand() * 26) }' \
+  > "$work/skewed"
+for f in "$demo"/*.{d64,prg,t64} "$work"/{incompressible,skewed,sides.d71}; do
+  [ -e "$f" ] || continue
+  base=$(basename "$f")
+  gzip -9 -n -c "$f" | tail -c +11 | head -c -8 > "$work/stream"
+  size=$(stat -c %s "$work/stream")
+  whole=16777215
+  { spec $whole 65535; spec $whole 65534; spec $whole 65533; cat "$work/stream"; } > "$out/inflate_fuzz/$base"
+  { spec $((size - 1)) 65535; spec $((size + 1)) 65535; spec $whole 65535; cat "$work/stream"; } \
+    > "$out/inflate_fuzz/$base.cut"
+done
 
 # DAT: the DAT file, a zero byte, the have file.
 dat=$out/dat_fuzz

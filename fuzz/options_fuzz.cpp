@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (flags == 0) return 0;
   FUZZ_CHECK((flags & RF_WALK) && (flags & ~kKnownFlags) == 0);
   FUZZ_CHECK(run.profile != nullptr);
+  FUZZ_CHECK(run.workers <= kMaxWorkers);
   const std::string& file_name = run.fileName;
   if (flags & RF_SINGLE_FILE) {
     bool given = false;

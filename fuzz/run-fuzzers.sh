@@ -9,7 +9,7 @@ build=$1 seeds=$2 seconds=$3
 shift 3
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(c64_factory_fuzz g64_fuzz amiga_fuzz zip_fuzz dat_fuzz options_fuzz)
+  targets=(c64_factory_fuzz g64_fuzz amiga_fuzz zip_fuzz inflate_fuzz dat_fuzz options_fuzz)
 fi
 parallel=${PARALLEL:-1}
 # The scratch files of the ZIP and DAT targets live in memory where there is

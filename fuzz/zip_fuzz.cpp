@@ -1,15 +1,19 @@
 // The ZIP reader over an archive of arbitrary bytes: every entry is listed,
 // admitted or refused, and extracted into a buffer of exactly its
 // uncompressed size as the audit would, and every failure is reported
-// exactly once.
+// exactly once. The archive is read twice side by side, from its file (so
+// inflated by zlib alone) and from memory (libdeflate first): the same
+// entries, results, bytes and messages.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "archive/extract.h"
+#include "archive/source.h"
 #include "archive/zip.h"
 #include "fuzz/check.h"
 
@@ -47,33 +51,56 @@ void CheckEntry(const ZipEntry& entry) {
   FUZZ_CHECK(entry.name.find('\0') == std::string::npos);
 }
 
-// Counts the reports it is handed.
-class CountingSink : public MessageSink {
+void CheckSameEntry(const ZipEntry& a, const ZipEntry& b) {
+  FUZZ_CHECK(a.name == b.name && a.method == b.method && a.compressed_size == b.compressed_size &&
+             a.uncompressed_size == b.uncompressed_size &&
+             a.local_header_offset == b.local_header_offset);
+}
+
+// Counts the reports it is handed, and keeps them.
+class CountingSink : public MessageLog {
  public:
-  void Write(Stream, std::string_view) override { ++count; }
+  void Write(Stream stream, std::string_view text) override {
+    ++count;
+    MessageLog::Write(stream, text);
+  }
   uint32_t count = 0;
 };
 
 // The number of failures: a refusal, and a failed extraction. An entry the
 // audit would refuse is extracted all the same, so that every entry reaches
-// the extraction.
-uint32_t ExtractEntry(ZipArchive& archive, const ZipEntry& entry) {
+// the extraction. The two archives must agree on every step.
+uint32_t ExtractEntry(ZipArchive& archive, const ZipEntry& entry, ZipArchive& twin,
+                      const ZipEntry& twin_entry) {
   if (entry.uncompressed_size > kMaxExtracted) return 0;
-  const uint32_t refused = ZipAdmit(archive, entry) ? 0 : 1;
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[entry.uncompressed_size]());
+  const bool admitted = ZipAdmit(archive, entry);
+  FUZZ_CHECK(admitted == ZipAdmit(twin, twin_entry));
+  // Each buffer holds other bytes before: what was not extracted must not show.
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[entry.uncompressed_size]);
+  std::unique_ptr<uint8_t[]> twin_buffer(new uint8_t[entry.uncompressed_size]);
+  memset(buffer.get(), 0xAA, entry.uncompressed_size);
+  memset(twin_buffer.get(), 0x55, entry.uncompressed_size);
   int result = ZipExtract(archive, entry, buffer.get());
   FUZZ_CHECK(result == kExtracted || result == kUnreachable || result == kUnsupported ||
              result == kUndecodable);
+  FUZZ_CHECK(result == ZipExtract(twin, twin_entry, twin_buffer.get()));
   ReadEveryByte(buffer.get(), entry.uncompressed_size);
-  return refused + (result != kExtracted ? 1 : 0);
+  FUZZ_CHECK(memcmp(buffer.get(), twin_buffer.get(), entry.uncompressed_size) == 0);
+  return (admitted ? 0 : 1) + (result != kExtracted ? 1 : 0);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (64u << 20) || !WriteArchive(data, size)) return 0;
-  CountingSink reports;
+  CountingSink reports, twin_reports;
   std::unique_ptr<ZipArchive> archive = ZipOpen(ArchivePath(), reports);
+  std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
+  memcpy(bytes.get(), data, size);
+  std::unique_ptr<ZipArchive> twin =
+      ZipOpen(ArchivePath(), std::make_unique<MemorySource>(std::move(bytes), size), twin_reports);
+  FUZZ_CHECK((archive == nullptr) == (twin == nullptr));
+  FUZZ_CHECK(reports.Text(Stream::kErr) == twin_reports.Text(Stream::kErr));
   if (!archive) {
     // Only running out of memory goes unreported.
     FUZZ_CHECK(reports.count <= 1);
@@ -81,13 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   uint32_t entries = 0;
   uint32_t failures = 0;
-  while (const ZipEntry* entry = ZipNextEntry(*archive)) {
+  for (;;) {
+    const ZipEntry* entry = ZipNextEntry(*archive);
+    const ZipEntry* twin_entry = ZipNextEntry(*twin);
+    FUZZ_CHECK((entry == nullptr) == (twin_entry == nullptr));
+    if (!entry) break;
     CheckEntry(*entry);
-    failures += ExtractEntry(*archive, *entry);
+    CheckSameEntry(*entry, *twin_entry);
+    failures += ExtractEntry(*archive, *entry, *twin, *twin_entry);
     FUZZ_CHECK(++entries < kMaxEntries);
   }
   failures += !archive->exhausted();
   ZipClose(std::move(archive));
+  ZipClose(std::move(twin));
   FUZZ_CHECK(reports.count == failures);
+  FUZZ_CHECK(reports.Text(Stream::kErr) == twin_reports.Text(Stream::kErr));
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "database/have.h"
 #include "platform/platform.h"
 #include "run/options.h"
+#include "run/pipeline.h"
 #include "run/run.h"
 #include "run/walk.h"
 #include "util/crc32.h"
@@ -35,14 +36,20 @@ std::string WorkingDirectory(MessageSink& sink) {
 }
 
 // Standard output that cannot be written ends the walk, as it would end cat:
-// the files after it would be audited for nothing.
+// the files after it would be audited for nothing. The files of each pass
+// are listed on the run's workers, and reported here in walk order.
 void WalkEveryPattern(RunState& run, const std::string& directory, const AuditContext& context,
                       const ConsoleSink& console) {
   DirectoryWalker walker(platform::KeyWaiting, context.out);
-  PerFileOperation audit = [&context, &console](const std::string& name, const std::string& folder,
-                                                RunFlags fileFlags) {
+  Pipeline pipeline(context, run.flags, WorkerCount(run.workers));
+  walker.OnPass([&pipeline](const std::string& folder,
+                            const std::vector<platform::DirEntry>& files) {
+    pipeline.BeginPass(folder, files);
+  });
+  PerFileOperation audit = [&pipeline, &console](const std::string& name, const std::string& folder,
+                                                 RunFlags fileFlags) {
     if (console.OutputFailed()) return 0u;
-    return AuditFile(context, name, folder, fileFlags);
+    return pipeline.Audit(name, folder, fileFlags);
   };
   std::string pattern;
   while (NextPattern(run, &pattern) != 0) {
@@ -137,7 +144,8 @@ int main(int argc, char** argv) {
   context.summary = &summary;
   if (!run.reportPath.empty()) context.report = &report;
   if (run.flags & RF_SINGLE_FILE) {
-    if (AuditFile(context, run.fileName, "", run.flags) == kCancelled)
+    Workspace workspace;
+    if (AuditFile(context, run.fileName, "", run.flags, workspace) == kCancelled)
       console.Write(Stream::kErr, "\nUser cancelled\n");
   } else {
     WalkEveryPattern(run, directory, context, console);

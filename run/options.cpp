@@ -19,6 +19,19 @@ int SelectProfile(RunState& run, const char* text) {
   }
 }
 
+// -j<n>: the digits after the letter are the worker count, 1 to kMaxWorkers;
+// none or 0 asks for one per processor. False for anything else.
+static bool ParseWorkers(const char* digits, unsigned* workers) {
+  unsigned count = 0;
+  for (const char* p = digits; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    count = count * 10 + static_cast<unsigned>(*p - '0');
+    if (count > kMaxWorkers) return false;
+  }
+  *workers = count;
+  return true;
+}
+
 RunFlags ParseOptions(int argc, const char* const* argv, RunState& run, MessageSink& sink) {
   if (argc < 2) {
     PrintUsage(sink);
@@ -55,7 +68,8 @@ RunFlags ParseOptions(int argc, const char* const* argv, RunState& run, MessageS
         return 0;
       }
       run.reportPath = arg + 2;
-    } else {
+    } else if (option != 'j' || !ParseWorkers(arg + 2, &run.workers)) {
+      // An unknown option, or a worker count that is none.
       flags = 0;
       run.reportPath.clear();
       break;

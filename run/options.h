@@ -9,6 +9,9 @@
 // "v1.3g (Release)", from the project's version.
 extern const char kVersion[];
 
+// The most workers -j asks for.
+constexpr unsigned kMaxWorkers = 256;
+
 // Makes the profile that the first character of `text` names ('c' or 'a')
 // the run's and returns 1, or returns 0. Either way the pattern cursor
 // restarts.

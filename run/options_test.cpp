@@ -74,6 +74,33 @@ TEST(ParseOptions, Table) {
   }
 }
 
+// -j<n>: the digits are the worker count; none or 0 asks for one per CPU;
+// anything else is an unknown option. The leftmost counts.
+TEST(ParseOptions, WorkerCount) {
+  const struct {
+    std::vector<const char*> args;
+    RunFlags flags;
+    unsigned workers;
+  } cases[] = {
+      {{"-cc", "-j4"}, 0x20, 4},        {{"-cc", "-j"}, 0x20, 0},
+      {{"-cc", "-j0"}, 0x20, 0},        {{"-cc", "-J12", "-d"}, 0x21, 12},
+      {{"-cc", "-j256"}, 0x20, 256},    {{"-j2", "-j3", "-cc"}, 0x20, 2},
+      {{"-cc", "-j257"}, 0, 0},         {{"-cc", "-jx"}, 0, 0},
+      {{"-cc", "-j4x"}, 0, 0},          {{"-cc", "-j-1"}, 0, 0},
+      {{"-j4x", "-d", "-cc"}, 0x20, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> args = c.args;
+    args.insert(args.begin(), "dewmop");
+    RunState run;
+    NullSink sink;
+    std::string line;
+    for (const char* arg : c.args) line += std::string(arg) + " ";
+    EXPECT_EQ(c.flags, ParseOptions(static_cast<int>(args.size()), args.data(), run, sink)) << line;
+    EXPECT_EQ(c.workers, run.workers) << line;
+  }
+}
+
 TEST(ParseOptions, LongArgumentIsKeptWhole) {
   std::string name(5000, 'x');
   Parsed parsed = Parse({name.c_str(), "-cc"});

@@ -12,5 +12,6 @@ struct RunState {
   std::string reportPath;                  // -oFILE: the CSV report, or none
   const SystemProfile* profile = nullptr;  // chosen by -c
   int patternCursor = 0;                   // index into the extension table
+  unsigned workers = 0;                    // -j: threads that list files; 0 = one per CPU
   Database database;                       // loaded by -i and -r
 };

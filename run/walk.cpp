@@ -71,6 +71,13 @@ uint32_t DirectoryWalker::WalkDirectory(const std::string& directory,
   sink_.Print(Stream::kErr, "Dir: %s\n", directory.c_str());
   std::vector<platform::DirEntry> entries;
   if (!platform::ListDirectory(directory, &entries) || stop_requested_) return count;
+  if (pass_hook_) {
+    std::vector<platform::DirEntry> files;
+    for (const auto& entry : entries) {
+      if (WildcardMatch(pattern, entry.name) && entry.name[0] != '.') files.push_back(entry);
+    }
+    pass_hook_(directory, files);
+  }
   for (const auto& entry : entries) {
     if (!WildcardMatch(pattern, entry.name)) continue;
     if (entry.name[0] != '.') {

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "audit/profile.h"
+#include "platform/platform.h"
 #include "util/messages.h"
 
 // Audits one file: (bare name, directory ending in the separator, flags).
@@ -15,6 +17,11 @@
 using PerFileOperation =
     std::function<uint32_t(const std::string& name, const std::string& directory,
                            RunFlags flags)>;
+
+// Told by a files pass, before it hands on its first file, which entries it
+// will hand on, in order: all of them, unless the run stops on the way.
+using PassHook = std::function<void(const std::string& directory,
+                                    const std::vector<platform::DirEntry>& files)>;
 
 // True when `name` matches the wildcard `pattern` ('*' any run, '?' one
 // character), ignoring ASCII case. "*.*" matches every name, dotted or not.
@@ -35,6 +42,9 @@ class DirectoryWalker {
   // Set once by a key press or a 0 from the per-file operation; never cleared.
   bool StopRequested() const { return stop_requested_; }
 
+  // Calls `hook` at the start of every files pass that hands on files.
+  void OnPass(PassHook hook) { pass_hook_ = std::move(hook); }
+
  private:
   void WalkSubdirectories(const std::string& directory,
                           const PerFileOperation& perFile,
@@ -42,6 +52,7 @@ class DirectoryWalker {
   bool CancelledByKey();
 
   std::function<bool()> key_waiting_;
+  PassHook pass_hook_;
   MessageSink& sink_;
   bool stop_requested_ = false;
 };

@@ -4,7 +4,7 @@
 # sources and Wine (without its recommends: no 32-bit or desktop parts), for
 # the Windows build and its tests.
 set -euo pipefail
-packages=(g++ cmake make zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+packages=(g++ cmake make zlib1g-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev zip unzip gzip cc1541)
 windows_packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine)
 # install_missing APT_OPTIONS package...
