@@ -5,7 +5,9 @@
 
 namespace {
 
-constexpr char kHeader[] = "path,type,outcome,files,title_index,title,rename,new_path,reason";
+constexpr char kHeader[] =
+    "path,type,outcome,files,title_index,title,rename,new_path,reason,near_index,near_title,"
+    "near_shared,near_title_files";
 
 std::string Row(std::initializer_list<std::string_view> fields) {
   std::string row;
@@ -54,7 +56,15 @@ void CsvReport::AddRow(const FileRecord& record, const FileOutcome& outcome) {
     index = std::to_string(identification.title);
     title = CanonicalName(db_.records[identification.title]);
   }
-  text_ +=
-      Row({record.path, TypeOf(record.name), VerdictName(outcome.verdict), files, index, title,
-           PlacementName(identification.placement), identification.target, identification.reason});
+  const NearMatch& near = identification.near;
+  std::string nearIndex, nearTitle, nearShared, nearTitleFiles;
+  if (near.index != 0) {
+    nearIndex = std::to_string(near.index);
+    nearTitle = CanonicalName(db_.records[near.index]);
+    nearShared = std::to_string(near.shared);
+    nearTitleFiles = std::to_string(near.titleFiles);
+  }
+  text_ += Row({record.path, TypeOf(record.name), VerdictName(outcome.verdict), files, index,
+                title, PlacementName(identification.placement), identification.target,
+                identification.reason, nearIndex, nearTitle, nearShared, nearTitleFiles});
 }

@@ -27,6 +27,10 @@ std::string CsvField(std::string_view text);
 //   rename       a PlacementName: ren, dupes, in place or stayed
 //   new_path     where the file was moved (in a dry run: would be)
 //   reason       why it stayed
+//   near_index, near_title
+//                the title nearest to a file that no title matched
+//   near_shared, near_title_files
+//                how many of that title's files the file holds, of how many
 class CsvReport {
  public:
   // `profile` names the types; titles are read from `db`, which must stay

@@ -181,7 +181,13 @@ Identification IdentifyFile(Database& db, FileSystem& files, const std::string& 
                             std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out) {
   Identification found;
   found.title = FindRecordIndex(db, crcs);
-  if (found.title == 0) return found;
+  if (found.title == 0) {
+    found.near = FindNearMatch(db, crcs, out);
+    if ((flags & RF_INFO) && found.near.index != 0) {
+      WriteNearBlock(out, fullPath, CanonicalName(db.records[found.near.index]), found.near);
+    }
+    return found;
+  }
   DatRecord& record = db.records[found.title];
   if (flags & RF_INFO) {
     WriteInfoBlock(out, fullPath, record);

@@ -9,6 +9,7 @@
 #include "audit/file_system.h"
 #include "audit/profile.h"
 #include "database/dat.h"
+#include "database/near.h"
 #include "util/messages.h"
 
 // Where the rename step put an identified file.
@@ -25,13 +26,16 @@ struct Identification {
   Placement placement = Placement::kNone;
   std::string target;  // kRen, kDupes, kInPlace: the file's new path
   std::string reason;  // kStayed: why
+  NearMatch near;      // none matched: the nearest title, if any
 };
 
 // Looks the title of `crcs` (sorted in place) up; with RF_INFO prints its
 // info block, otherwise moves the file through `files` into "ren" (the
 // title's first file) or "dupes" (a title already present) and marks the
 // title present. A dry run passes a PlannedFileSystem: its decisions are
-// those of the real run, and nothing moves.
+// those of the real run, and nothing moves. When no title matches, the
+// result's `near` is the nearest title, which RF_INFO prints; a near title
+// is never marked present and never names a file.
 Identification IdentifyFile(Database& db, FileSystem& files, const std::string& fullPath,
                             std::vector<uint32_t>& crcs, RunFlags flags, MessageSink& out);
 

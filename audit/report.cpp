@@ -43,6 +43,14 @@ void WriteInfoBlock(MessageSink& out, const std::string& fullPath,
   if (record.date != 0) out.Print(Stream::kOut, "%-5u", static_cast<unsigned>(record.date));
 }
 
+void WriteNearBlock(MessageSink& out, const std::string& fullPath,
+                    const std::string& canonicalName, const NearMatch& near) {
+  out.Print(Stream::kOut, "\n____________\n%s\nNear: %s (%u of %u files", fullPath.c_str(),
+            canonicalName.c_str(), near.shared, near.titleFiles);
+  if (near.extra != 0) out.Print(Stream::kOut, "; %u extra", near.extra);
+  out.Write(Stream::kOut, ")");
+}
+
 void WritePlanLine(MessageSink& out, const std::string& path, const FileOutcome& outcome) {
   const Identification& identification = outcome.identification;
   const std::string target = identification.target.substr(

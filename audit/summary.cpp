@@ -7,6 +7,7 @@ void RunSummary::Add(const FileOutcome& outcome) {
   ++verdicts_[static_cast<size_t>(outcome.verdict)];
   const Identification& identification = outcome.identification;
   ++placements_[static_cast<size_t>(identification.placement)];
+  if (identification.near.index != 0) ++near_;
   if (identification.title == 0) return;
   if (found_.size() <= identification.title) found_.resize(identification.title + 1);
   found_[identification.title] = true;
@@ -44,6 +45,7 @@ void RunSummary::Write(MessageSink& sink, RunFlags flags, const Database& db) co
                "no reader: %u\n",
                Count(Verdict::kIdentified), Count(Verdict::kUnknown), damaged, empty, unreadable,
                noReader);
+    sink.Print(Stream::kErr, "  near a title: %u\n", near_);
   } else {
     sink.Print(Stream::kErr,
                "  listed: %u, damaged: %u, empty: %u, unreadable: %u, no reader: %u\n",

@@ -20,6 +20,8 @@ class RunSummary {
   //   "\nFiles audited: N\n"
   //   "  identified: N, unknown: N, damaged: N, empty: N, unreadable: N, no reader: N\n"
   //       (in a run that matches no titles "  listed: N, damaged: N, ...")
+  //   "  near a title: N\n"  (a run that matches titles: unknown and damaged
+  //       files that a title is near)
   //   "  moved to ren: N, to dupes: N, renamed in place: N, left alone: N\n"
   //       (a rename run; a dry run's "  would move to ren: N, to dupes: N,
   //       rename in place: N, leave alone: N\n")
@@ -36,5 +38,6 @@ class RunSummary {
 
   std::array<uint32_t, 7> verdicts_{};
   std::array<uint32_t, 5> placements_{};
+  uint32_t near_ = 0;
   std::vector<bool> found_;  // by title index
 };

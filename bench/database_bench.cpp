@@ -13,6 +13,7 @@
 #include "database/dat.h"
 #include "database/have.h"
 #include "database/match.h"
+#include "database/near.h"
 
 namespace {
 
@@ -119,6 +120,46 @@ void BM_Match100000(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kQueries);
 }
 BENCHMARK(BM_Match100000)->Arg(5998)->Arg(60000)->Unit(benchmark::kMillisecond);
+
+// The index from each CRC to its titles, which the first near search builds.
+void BM_IndexCrcs(benchmark::State& state) {
+  const BenchDat& dat = TheBenchDat(static_cast<uint32_t>(state.range(0)));
+  Database db;
+  if (!Load(state, dat, &db)) return;
+  for (auto _ : state) IndexCrcs(db);
+  state.counters["keys"] = static_cast<double>(db.titlesByCrc.keys.size());
+}
+BENCHMARK(BM_IndexCrcs)->Arg(5998)->Arg(60000)->Unit(benchmark::kMillisecond);
+
+// The near search for 100,000 images that match no title: each a title's
+// list with one file changed (four in five; near that title when it has
+// three files or more) or a list no title holds.
+void BM_Near100000(benchmark::State& state) {
+  const BenchDat& dat = TheBenchDat(static_cast<uint32_t>(state.range(0)));
+  Database db;
+  if (!Load(state, dat, &db)) return;
+  IndexCrcs(db);
+  std::vector<std::vector<uint32_t>> queries = dat.Queries();
+  for (size_t i = 0; i < queries.size(); ++i) {
+    std::vector<uint32_t>& query = queries[i];
+    query.front() ^= 2;
+    if (i % 5 == 4) {
+      for (uint32_t& crc : query) crc ^= 4;
+    }
+    std::sort(query.begin(), query.end());
+  }
+  uint32_t near = 0;
+  for (auto _ : state) {
+    near = 0;
+    for (const std::vector<uint32_t>& query : queries) {
+      near += FindNearMatch(db, query, quiet).index != 0;
+    }
+    benchmark::DoNotOptimize(near);
+  }
+  state.counters["near"] = near;
+  state.SetItemsProcessed(state.iterations() * kQueries);
+}
+BENCHMARK(BM_Near100000)->Arg(5998)->Arg(60000)->Unit(benchmark::kMillisecond);
 
 // Every other title present: the have file and the miss list each name half
 // of them.

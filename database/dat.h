@@ -45,6 +45,17 @@ struct TitleSlot {
   uint32_t crcCount = 0;
 };
 
+// The titles holding each CRC: a key for each CRC of each title, the CRC
+// in the high half and the title in the low, ascending. The keys whose CRCs
+// have the same top bits make a bucket: bucket b runs from starts[b] to
+// starts[b + 1], and a CRC's bucket is its value shifted right by `shift`.
+struct CrcIndex {
+  bool built = false;
+  std::vector<uint64_t> keys;
+  std::vector<uint32_t> starts;
+  uint32_t shift = 31;
+};
+
 // Titles are slots 1 .. recordCount - 1 (a title's index is its line number
 // in the DAT file less one); slot recordCount is an empty end marker.
 struct Database {
@@ -58,6 +69,9 @@ struct Database {
   // Open addressing over the titles' sorted CRC lists: each distinct list
   // that can match leads to the first title holding it.
   std::vector<TitleSlot> titlesByCrcs;
+  // For near matches, built by the first search: from each CRC to the
+  // titles that hold it.
+  CrcIndex titlesByCrc;
 
   std::span<const uint32_t> Crcs(uint32_t index) const {
     return {crcs.data() + crcStarts[index], crcStarts[index + 1] - crcStarts[index]};

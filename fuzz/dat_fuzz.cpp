@@ -1,13 +1,14 @@
-// The DAT loader, set matching and the have file over arbitrary bytes: the
-// input up to its first zero byte is the DAT file, the rest (if there was a
-// zero byte) the have file. The have file written at unload must read back
-// to the same marks.
+// The DAT loader, set matching, near matches and the have file over
+// arbitrary bytes: the input up to its first zero byte is the DAT file, the
+// rest (if there was a zero byte) the have file. The have file written at
+// unload must read back to the same marks.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <random>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 #include "database/dat.h"
 #include "database/have.h"
 #include "database/match.h"
+#include "database/near.h"
 #include "fuzz/check.h"
 
 namespace {
@@ -129,6 +131,55 @@ void CheckMatching(const Database& db) {
   FUZZ_CHECK(index == 0 || (index < db.recordCount && db.Crcs(index).empty()));
 }
 
+// The near title of `query` (ascending) found the slow way: every title
+// that holds one of its CRCs held by few enough titles, scored as a
+// multiset.
+NearMatch SlowNearMatch(const Database& db, const std::vector<uint32_t>& query) {
+  std::map<uint32_t, std::set<uint32_t>> holders;
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
+    for (uint32_t crc : db.Crcs(i)) holders[crc].insert(i);
+  }
+  const uint32_t common = CommonCrcTitles(db.recordCount - 1);
+  NearMatch best;
+  for (uint32_t i = 1; i < db.recordCount; ++i) {
+    bool found = std::any_of(query.begin(), query.end(), [&](uint32_t crc) {
+      return holders[crc].count(i) != 0 && holders[crc].size() <= common;
+    });
+    if (!found) continue;
+    std::span<const uint32_t> crcs = db.Crcs(i);
+    std::vector<uint32_t> shared;
+    std::set_intersection(query.begin(), query.end(), crcs.begin(), crcs.end(),
+                          std::back_inserter(shared));
+    NearMatch near{i, static_cast<uint32_t>(shared.size()), static_cast<uint32_t>(crcs.size()),
+                   static_cast<uint32_t>(query.size() - shared.size())};
+    if (near.shared < 2 || 2 * near.shared < near.titleFiles) continue;
+    if (best.index == 0 || near.shared > best.shared ||
+        (near.shared == best.shared &&
+         near.titleFiles + near.extra < best.titleFiles + best.extra)) {
+      best = near;
+    }
+  }
+  return best;
+}
+
+// The near search agrees with the slow one for the lists of the first
+// titles with a file more and with their first file left out.
+void CheckNear(Database& db) {
+  NullSink quiet;
+  for (uint32_t i = 1; i < db.recordCount && i <= 16; ++i) {
+    std::span<const uint32_t> crcs = db.Crcs(i);
+    std::vector<uint32_t> more(crcs.begin(), crcs.end()), less;
+    more.push_back(0x5EED5EED);
+    std::sort(more.begin(), more.end());
+    if (!crcs.empty()) less.assign(crcs.begin() + 1, crcs.end());
+    for (const std::vector<uint32_t>* query : {&more, &less}) {
+      NearMatch fast = FindNearMatch(db, *query, quiet), slow = SlowNearMatch(db, *query);
+      FUZZ_CHECK(fast.index == slow.index && fast.shared == slow.shared &&
+                 fast.titleFiles == slow.titleFiles && fast.extra == slow.extra);
+    }
+  }
+}
+
 // The marks of titles 1 .. recordCount - 1 after checking the table.
 std::vector<uint8_t> LoadAndCheck(const DatFiles& files, const std::string& text) {
   NullSink quiet;
@@ -139,6 +190,7 @@ std::vector<uint8_t> LoadAndCheck(const DatFiles& files, const std::string& text
   std::vector<uint8_t> marks;
   if (count == 0) return marks;
   CheckMatching(db);
+  CheckNear(db);
   for (uint32_t i = 1; i < count; ++i) marks.push_back(db.records[i].have);
   UnloadDat(db, files, quiet);
   FUZZ_CHECK(db.records.empty() && db.recordCount == 0);

@@ -105,6 +105,7 @@ dat=$out/dat_fuzz
 printf 'C64 1.00\nA;;;;0;1;1\n' > "$dat/no-have"
 printf 'C64 1.23 a version line too long\nB;;;;0;1;2\n\0C64 1.23 a version ' > "$dat/long-version"
 printf 'C64 1.00\nA;;;;0;2;1\n\nB;Pub\nC;;;;x;y;2;zz;3;\nD;;;;0;1;1\n \n\n' > "$dat/malformed"
+printf 'C64 1.00\nA;;;;0;4;1;2;3;4\nB;;;;0;4;1;2;3;5\nC;;;;0;3;1;1;2\nD;;;;0;2;4;6\n' > "$dat/near"
 
 # Command lines: arguments separated by zero bytes, the program name first.
 opt=$out/options_fuzz

@@ -150,6 +150,7 @@ TEST_F(ReportTest, DryRunPlansExactlyTheMovesOfTheRealRun) {
 // knows; titles present are those in the have file or found in this run.
 TEST_F(ReportTest, SummaryCountsEveryAuditedFile) {
   const std::string kOneEach = "damaged: 1, empty: 1, unreadable: 1, no reader: 1\n";
+  const std::string kNoneNear = "  near a title: 0\n";
   const std::string kTitles = "Titles present: 5 of 6 (83.3%), ";
   const struct {
     std::vector<std::string> args;
@@ -159,19 +160,19 @@ TEST_F(ReportTest, SummaryCountsEveryAuditedFile) {
       {{"-cc", "-d", "empty.prg"},
        "\nFiles audited: 1\n  listed: 0, damaged: 0, empty: 1, unreadable: 0, no reader: 0\n"},
       {{"-cc", "-i"},
-       "\nFiles audited: 11\n  identified: 6, unknown: 1, " + kOneEach + kTitles +
+       "\nFiles audited: 11\n  identified: 6, unknown: 1, " + kOneEach + kNoneNear + kTitles +
            "5 found in this run\n"},
       {{"-cc", "-r", "-n"},
-       "\nFiles audited: 11\n  identified: 6, unknown: 1, " + kOneEach +
+       "\nFiles audited: 11\n  identified: 6, unknown: 1, " + kOneEach + kNoneNear +
            "  would move to ren: 2, to dupes: 1, rename in place: 1, leave alone: 2\n" + kTitles +
            "5 found in this run\n"},
       {{"-cc", "-r"},
-       "\nFiles audited: 11\n  identified: 6, unknown: 1, " + kOneEach +
+       "\nFiles audited: 11\n  identified: 6, unknown: 1, " + kOneEach + kNoneNear +
            "  moved to ren: 2, to dupes: 1, renamed in place: 1, left alone: 2\n" + kTitles +
            "5 found in this run\n"},
       // Taken.prg, renamed in place, is a copy now: the have file knows it.
       {{"-cc", "-r"},
-       "\nFiles audited: 8\n  identified: 3, unknown: 1, " + kOneEach +
+       "\nFiles audited: 8\n  identified: 3, unknown: 1, " + kOneEach + kNoneNear +
            "  moved to ren: 0, to dupes: 1, renamed in place: 0, left alone: 2\n" + kTitles +
            "3 found in this run\n"},
       {{"-cc", "-o"}, ""},  // the usage
@@ -188,6 +189,9 @@ TEST_F(ReportTest, SummaryCountsEveryAuditedFile) {
 // One row per audited file, in any folder order; a report that cannot be
 // written fails the run.
 TEST_F(ReportTest, ReportRowsSayWhatBecameOfEachFile) {
+  const std::string kHeader =
+      "path,type,outcome,files,title_index,title,rename,new_path,reason,near_index,near_title,"
+      "near_shared,near_title_files";
   RunResult run = RunDewmop({"-cc", "-r", "-oreport.csv"}, dir.path());
   EXPECT_EQ(0, run.exit_code) << run.err;
   std::string text = ReadText(dir / "report.csv");
@@ -196,22 +200,22 @@ TEST_F(ReportTest, ReportRowsSayWhatBecameOfEachFile) {
        start = end + 2)
     rows.push_back(text.substr(start, end - start));
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ("path,type,outcome,files,title_index,title,rename,new_path,reason", rows[0]);
+  EXPECT_EQ(kHeader, rows[0]);
   std::sort(rows.begin() + 1, rows.end());
   const std::string d = dir.path() + "/";
   std::vector<std::string> expected = {
-      "path,type,outcome,files,title_index,title,rename,new_path,reason",
-      d + "broken.d64,D64,damaged,1,,,,,",
-      d + "copy.zip,ZIP,identified,2,1,Game (Grp),dupes," + d + "dupes/Game (Grp).zi0,",
-      d + "dots.prg,PRG,identified,1,4,..,stayed,,the title makes no file name",
-      d + "empty.prg,PRG,empty,0,,,,,",
-      d + "folder.d64,D64,unreadable,,,,,,",
-      d + "link.prg,PRG,identified,1,5,Linked,stayed,,a symbolic link is not moved",
-      d + "nested.zip,ZIP,no reader,,,,,,",
-      "\"" + d + "noise, 1.prg\",PRG,unknown,1,,,,,",
-      d + "one.d64,D64,identified,2,1,Game (Grp),ren," + d + "ren/Game (Grp).d64,",
-      d + "taken.prg,PRG,identified,1,3,Taken,in place," + d + "Taken.prg,",
-      d + "tune.prg,PRG,identified,1,2,Slash (AC/DC),ren," + d + "ren/Slash (AC_DC).prg,",
+      kHeader,
+      d + "broken.d64,D64,damaged,1,,,,,,,,,",
+      d + "copy.zip,ZIP,identified,2,1,Game (Grp),dupes," + d + "dupes/Game (Grp).zi0,,,,,",
+      d + "dots.prg,PRG,identified,1,4,..,stayed,,the title makes no file name,,,,",
+      d + "empty.prg,PRG,empty,0,,,,,,,,,",
+      d + "folder.d64,D64,unreadable,,,,,,,,,,",
+      d + "link.prg,PRG,identified,1,5,Linked,stayed,,a symbolic link is not moved,,,,",
+      d + "nested.zip,ZIP,no reader,,,,,,,,,,",
+      "\"" + d + "noise, 1.prg\",PRG,unknown,1,,,,,,,,,",
+      d + "one.d64,D64,identified,2,1,Game (Grp),ren," + d + "ren/Game (Grp).d64,,,,,",
+      d + "taken.prg,PRG,identified,1,3,Taken,in place," + d + "Taken.prg,,,,,",
+      d + "tune.prg,PRG,identified,1,2,Slash (AC/DC),ren," + d + "ren/Slash (AC_DC).prg,,,,,",
   };
   std::sort(expected.begin() + 1, expected.end());
   EXPECT_EQ(expected, rows);
