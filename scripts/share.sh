@@ -8,7 +8,7 @@ count() { # files on stdin
 }
 product=$(find platform util images archive database audit run -name '*.cpp' -o -name '*.h' |
           grep -v '_test\.cpp$' | count)
-tests=$( { find . -path ./build\* -prune -o -name '*_test.cpp' -print;
+tests=$( { find platform util images archive database audit run -name '*_test.cpp';
            find tests testkit -name '*.cpp' -o -name '*.h'; } | sort -u | count)
 fuzz=$(find fuzz -name '*.cpp' -o -name '*.h' | count)
 awk -v p="$product" -v t="$tests" -v f="$fuzz" 'BEGIN {
