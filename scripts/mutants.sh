@@ -7,23 +7,28 @@
 # of the test command.
 # Usage: mutants.sh [PATTERN...]   only the faults whose name holds one of the
 #                                  patterns, e.g. "images." or "d64"
-# MUTANTS_DIR is the scratch folder (default /tmp/dewmop-mutants).
+# MUTANTS_DIR is the scratch folder (default /tmp/dewmop-mutants); a later run
+# with the same folder rebuilds only what changed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-[ -n "${DEWMOP_SETUP_DONE:-}" ] || bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh"
 scratch=${MUTANTS_DIR:-/tmp/dewmop-mutants}
 src=$scratch/src build=$scratch/build
 jobs=$(nproc)
 [ "$jobs" -le 2 ] || jobs=2
 rm -rf "$src"
 mkdir -p "$src"
-git -C "$root" ls-files -z | tar -C "$root" --null -T - -cf - | tar -C "$src" -xf -
-cmake -S "$src" -B "$build" -DDEWMOP_WERROR=ON >/dev/null
-cmake --build "$build" -j"$jobs" >/dev/null
-(cd "$build" && ctest -j"$jobs" --timeout 60 >/dev/null) || { echo "the suite fails without any fault"; exit 1; }
+# The tree as it stands: files not yet committed, without those deleted.
+git -C "$root" ls-files -z -co --exclude-standard |
+  (cd "$root" && while IFS= read -r -d '' f; do if [ -e "$f" ]; then printf '%s\0' "$f"; fi; done) |
+  tar -C "$root" --null -T - -cf - | tar -C "$src" -xf -
+bash "$root/scripts/quiet.sh" cmake -S "$src" -B "$build" -DDEWMOP_WERROR=ON
+bash "$root/scripts/quiet.sh" cmake --build "$build" -j"$jobs"
+(cd "$build" && bash "$root/scripts/quiet.sh" ctest -j"$jobs" --timeout 60) || { echo "the suite fails without any fault"; exit 1; }
 
-# Applies the fault on line $1 of the list to the scratch tree. The text to replace is a whole line of the file, so where
-# " | " also occurs inside the code, the split that names such a line is taken.
+# Applies the fault on line $1 of the list to the scratch tree. The text to
+# replace is a whole line of the file, so where " | " also occurs inside the
+# code, the split that names such a line is taken.
 apply() {
   LINE=$1 SRC=$src perl -e '
     my ($name, $file, $rest) = split / \| /, $ENV{LINE}, 3;
