@@ -22,6 +22,12 @@ mkdir -p "$src"
 git -C "$root" ls-files -z -co --exclude-standard |
   (cd "$root" && while IFS= read -r -d '' f; do if [ -e "$f" ]; then printf '%s\0' "$f"; fi; done) |
   tar -C "$root" --null -T - -cf - | tar -C "$src" -xf -
+# A run stopped with a fault applied leaves an object built from it, older
+# than the file as copied now: the file is rebuilt.
+if [ -f "$scratch/applied" ]; then
+  touch -c "$src/$(cat "$scratch/applied")"
+  rm "$scratch/applied"
+fi
 bash "$root/scripts/quiet.sh" cmake -S "$src" -B "$build" -DDEWMOP_WERROR=ON
 bash "$root/scripts/quiet.sh" cmake --build "$build" -j"$jobs"
 (cd "$build" && bash "$root/scripts/quiet.sh" ctest -j"$jobs" --timeout 60) || { echo "the suite fails without any fault"; exit 1; }
@@ -65,6 +71,7 @@ while IFS= read -r line; do
     stale=$((stale + 1))
     continue
   fi
+  echo "$file" >"$scratch/applied"
   if ! cmake --build "$build" -j"$jobs" >"$scratch/build.log" 2>&1; then
     echo "NO BUILD  $name"
     unbuilt=$((unbuilt + 1))
@@ -77,6 +84,7 @@ while IFS= read -r line; do
   fi
   cp "$scratch/original" "$src/$file"
   touch "$src/$file"
+  rm "$scratch/applied"
 done < "$root/scripts/mutants.txt"
 cmake --build "$build" -j"$jobs" >/dev/null 2>&1 || true
 total=$((killed + survived))
