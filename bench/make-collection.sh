@@ -15,8 +15,8 @@ out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF >/dev/null
-cmake --build "$build" --target collection_gen -j2 >/dev/null
+bash "$root/scripts/quiet.sh" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF
+bash "$root/scripts/quiet.sh" cmake --build "$build" --target collection_gen -j2
 "$build/bench/collection_gen" "$seed" "$out" "$work" > "$work/disks"
 
 # One line: kind, image, disk name, then name, type and path of each file.

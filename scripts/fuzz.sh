@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 seconds=${1:-25}
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DDEWMOP_FUZZ=ON -DDEWMOP_TESTS=OFF >/dev/null
+CC=clang CXX=clang++ bash scripts/quiet.sh cmake -S . -B build-fuzz -DDEWMOP_FUZZ=ON -DDEWMOP_TESTS=OFF
 cmake --build build-fuzz -j"$(nproc)"
 bash fuzz/make-seeds.sh build-fuzz/seeds
 PARALLEL=$(nproc) bash fuzz/run-fuzzers.sh build-fuzz build-fuzz/seeds "$seconds"

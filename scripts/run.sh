@@ -3,8 +3,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" >/dev/null
-cmake --build "$root/build" -j"$(nproc)" --target dewmop make-images >/dev/null
+bash "$root/scripts/quiet.sh" cmake -S "$root" -B "$root/build"
+bash "$root/scripts/quiet.sh" cmake --build "$root/build" -j"$(nproc)" --target dewmop make-images
 if [ $# -eq 0 ]; then
   exec bash "$root/demo/run-demo.sh" "$root/build/dewmop"
 fi

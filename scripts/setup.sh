@@ -4,6 +4,11 @@
 # sources and Wine (without its recommends: no 32-bit or desktop parts), for
 # the Windows build and its tests.
 set -euo pipefail
+# A test command runs this once and says what it asked for in
+# DEWMOP_SETUP_DONE ("--windows" or "plain"); the scripts it calls skip it.
+case "${DEWMOP_SETUP_DONE:-}/${1:-}" in
+  --windows/* | plain/) exit 0 ;;
+esac
 packages=(g++ cmake make zlib1g-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev zip unzip gzip cc1541)
 windows_packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine)

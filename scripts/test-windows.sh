@@ -12,9 +12,9 @@ bash scripts/build-windows.sh >/dev/null
 # The unit tests and nothing else: the sample image tools run on Linux.
 tests=$(cmake --build build-windows --target help | sed -n 's/^\.\.\. \(.*_test\)$/\1/p')
 # shellcheck disable=SC2086
-cmake --build build-windows -j"$jobs" --target $tests >/dev/null
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -DDEWMOP_WERROR=ON >/dev/null
-cmake --build build -j"$jobs" --target dewmop make-images >/dev/null
+bash scripts/quiet.sh cmake --build build-windows -j"$jobs" --target $tests
+[ -f build/CMakeCache.txt ] || bash scripts/quiet.sh cmake -S . -B build -DDEWMOP_WERROR=ON
+bash scripts/quiet.sh cmake --build build -j"$jobs" --target dewmop make-images
 
 # One Wine server for all the tests; Wine's own services start here, once,
 # and write their messages to a log instead of into a test's output. Wine

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
-cmake -S . -B build-tsan -DDEWMOP_TSAN=ON -DDEWMOP_WERROR=ON >/dev/null
+bash scripts/quiet.sh cmake -S . -B build-tsan -DDEWMOP_TSAN=ON -DDEWMOP_WERROR=ON
 cmake --build build-tsan -j"$jobs" --target dewmop e2e_tests
 export TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1
 build-tsan/tests/e2e_tests --gtest_brief=1
