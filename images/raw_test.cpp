@@ -4,30 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "testkit/image_writer.h"
 #include "tests/fixtures/listing.h"
 
-TEST(CImageRaw, WholeImageIsTheFile) {
-  Bytes prg = {0x01, 0x08};
-  CImageRaw reader(prg.data(), 2);
-  uint32_t length = 99;
-  EXPECT_EQ(prg.data(), reader.next_file(&length));
-  EXPECT_EQ(2u, length);
-  EXPECT_EQ(nullptr, reader.next_file(&length));
-  EXPECT_EQ(0u, length);
-  CImageRaw empty(prg.data(), 0);
-  EXPECT_TRUE(ListFiles(empty).empty());
-}
-
-TEST(CImageP00, FileFollowsTheHeader) {
-  Bytes image = BuildP00("NAME", {0xAB});
-  CImageP00 reader(image.data(), 27);
-  uint32_t length = 0;
-  EXPECT_EQ(image.data() + 26, reader.next_file(&length));
-  EXPECT_EQ(1u, length);
-  EXPECT_EQ(nullptr, reader.next_file(&length));
-  for (uint32_t size : {26u, 10u, 0u}) {
-    CImageP00 shorter(image.data(), size);
-    EXPECT_TRUE(ListFiles(shorter).empty()) << size;
+// A PRG or TAP is one file, itself; a P00 the bytes behind its 26-byte header.
+TEST(CImageRaw, OneStoredFile) {
+  Bytes prg = {0x01, 0x08, 0x60}, p00 = BuildP00("NAME", prg);
+  const struct {
+    bool p00;
+    uint32_t size;
+    std::vector<Bytes> files;
+  } cases[] = {{false, 3, {prg}}, {false, 0, {}},  {true, 29, {prg}}, {true, 27, {{0x01}}},
+               {true, 26, {}},    {true, 10, {}}, {true, 0, {}}};
+  for (const auto& c : cases) {
+    std::unique_ptr<CImage> reader;
+    if (c.p00) reader = std::make_unique<CImageP00>(p00.data(), c.size);
+    else reader = std::make_unique<CImageRaw>(prg.data(), c.size);
+    EXPECT_EQ(c.files, ListFiles(*reader)) << c.p00 << " " << c.size;
   }
 }
