@@ -1,26 +1,25 @@
-// The extension tables, identification by content, and the types that get no
-// reader.
+// The extension tables, identification by content, the reader each type gets
+// and what the readers without a directory list: PRG, TAP, P00, CRT, ADF, ADZ.
 #include "images/factory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "testkit/bytes.h"
+#include "testkit/image_writer.h"
+#include "testkit/random.h"
+#include "tests/fixtures/listing.h"
 
 namespace {
-
-std::string Joined(const char* const* table) {
-  std::string joined;
-  for (; **table != '\0'; ++table) joined += std::string(*table) + " ";
-  return joined;
-}
 
 // A type is the position of an extension in its profile's table, so the order
 // is what the DAT files were written with.
 TEST(Factory, ExtensionTablesInOrder) {
-  EXPECT_EQ("???? .D64 .T64 .PRG .P00 .CRT .G64 .TAP .ZIP .D71 .D81 ", Joined(kC64Extensions));
-  EXPECT_EQ("???? .ADF .ADZ .ZIP ", Joined(kAmigaExtensions));
+  std::string c64, amiga;
+  for (int i = 0; *kC64Extensions[i] != '\0'; ++i) c64 += kC64Extensions[i];
+  for (int i = 0; *kAmigaExtensions[i] != '\0'; ++i) amiga += kAmigaExtensions[i];
+  EXPECT_EQ("????.D64.T64.PRG.P00.CRT.G64.TAP.ZIP.D71.D81", c64);
+  EXPECT_EQ("????.ADF.ADZ.ZIP", amiga);
 }
 
 // A magic is compared only as far as the image reaches. A D64 is known by the
@@ -28,12 +27,7 @@ TEST(Factory, ExtensionTablesInOrder) {
 // size and its header's link to 40/3, after every older test.
 TEST(Factory, IdentifyByContent) {
   enum Links { kNone, kBam, kHeader, kBoth };
-  const struct {
-    std::string start;
-    uint32_t size;
-    Links links;
-    ImageType type;
-  } cases[] = {
+  const struct { std::string start; uint32_t size; Links links; ImageType type; } cases[] = {
       {"\x01\x08" "C64 CARTRIDGE", 100, kBam, 3}, {"C64 CARTRIDGE   ", 100, kNone, 5},
       {std::string("C64File\0NAME", 12), 100, kNone, 4}, {"C64-TAPE-RAW\x01", 100, kNone, 7},
       {"C64S tape image file", 100, kNone, 2}, {"C64 CARTRIDG", 100, kNone, 2},
@@ -53,15 +47,61 @@ TEST(Factory, IdentifyByContent) {
   }
 }
 
-// Content is consulted only when the type is negative.
-TEST(Factory, NoReaderOutsideTheTables) {
+// "AMIGA", as gzip writes it.
+const Bytes kGzip = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0x02, 0x03, 0x73, 0xF4, 0xF5,
+                     0x74, 0x77, 0x04, 0x00, 0x8F, 0x18, 0x67, 0x0B, 0x05, 0, 0, 0};
+
+// `image` with byte `at` set to `value`; with no value, cut to `at` bytes.
+Bytes Edit(Bytes image, size_t at, int value = -1) {
+  if (value < 0) image.resize(at);
+  else image[at] = static_cast<uint8_t>(value);
+  return image;
+}
+
+// A PRG or TAP is one file, itself; a P00 what follows its 26-byte header; a
+// CRT yields a CHIP packet only when it lies wholly inside the image and is
+// followed by the image's end or another "CHIP"; an Amiga disk is one file,
+// inflated when its content is gzip (too short, or not deflate, it is not).
+TEST(Factory, ReadersWithoutADirectory) {
+  const Bytes a = SeededBytes(0x2000, 1), b = SeededBytes(0x2000, 2);
+  const Bytes prg = {0x01, 0x08, 0x60}, two = BuildCrt({a, b}), one = BuildCrt({a});
+  const Bytes adf = Edit(Edit(Edit(a, 0, 0x1F), 1, 0x8B), 2, 0x09);
+  const struct { const char* what; ImageFactory factory; ImageType type; Bytes image; std::vector<Bytes> files; } cases[] = {
+      {"PRG", CreateImageC64, c64::kPrg, prg, {prg}},
+      {"empty PRG", CreateImageC64, c64::kPrg, {}, {}},
+      {"TAP", CreateImageC64, c64::kTap, a, {a}},
+      {"P00", CreateImageC64, c64::kP00, BuildP00("NAME", prg), {prg}},
+      {"P00 of one byte", CreateImageC64, c64::kP00, Edit(BuildP00("NAME", prg), 27), {{0x01}}},
+      {"P00 of its header alone", CreateImageC64, c64::kP00, Edit(BuildP00("NAME", prg), 26), {}},
+      {"CRT back to back", CreateImageC64, c64::kCrt, two, {a, b}},
+      {"trailing padding costs the last packet", CreateImageC64, c64::kCrt, Edit(two, two.size() + 16), {a}},
+      {"first signature not tested", CreateImageC64, c64::kCrt, Edit(two, 64, 'X'), {a, b}},
+      {"upper nibble of the low byte dropped", CreateImageC64, c64::kCrt, Edit(one, 64 + 15, 0x10), {a}},
+      {"negative size", CreateImageC64, c64::kCrt, Edit(Edit(one, 64 + 15, 0x10), 64 + 14, 0x80), {}},
+      {"last ROM cut", CreateImageC64, c64::kCrt, Edit(two, two.size() - 1), {a}},
+      {"last header cut", CreateImageC64, c64::kCrt, Edit(two, one.size() + 8), {a}},
+      {"first ROM cut", CreateImageC64, c64::kCrt, Edit(one, one.size() - 1), {}},
+      {"64 bytes", CreateImageC64, c64::kCrt, Edit(one, 64), {}},
+      {"ADF", CreateImageAmiga, amiga::kAdf, adf, {adf}},
+      {"ADZ that is no gzip", CreateImageAmiga, amiga::kAdz, adf, {adf}},
+      {"ADF of two bytes", CreateImageAmiga, amiga::kAdf, Edit(Edit(adf, 2, 0x08), 2), {Edit(adf, 2)}},
+      {"empty ADF", CreateImageAmiga, amiga::kAdf, {}, {}},
+      {"ADZ", CreateImageAmiga, amiga::kAdz, kGzip, {{'A', 'M', 'I', 'G', 'A'}}},
+      {"ADF that is gzip", CreateImageAmiga, amiga::kAdf, kGzip, {{'A', 'M', 'I', 'G', 'A'}}},
+      {"ADZ whose CRC does not match", CreateImageAmiga, amiga::kAdz, Edit(kGzip, 17, 0x8E), {}},
+  };
+  for (const auto& c : cases) {
+    Bytes image = c.image;
+    NullSink quiet;
+    auto reader = c.factory(c.type, image.data(), static_cast<uint32_t>(image.size()), quiet);
+    ASSERT_NE(nullptr, reader) << c.what;
+    EXPECT_EQ(c.files, ListFiles(*reader)) << c.what;
+    EXPECT_EQ(0u, reader->error_flags) << c.what;
+  }
   NullSink quiet;
   Bytes d64(174848);
-  d64[91392] = 18, d64[91393] = 1;
   for (ImageType none : {0, 8, 11}) EXPECT_EQ(nullptr, CreateImageC64(none, d64.data(), 174848, quiet));
-  EXPECT_NE(nullptr, CreateImageC64(-1, d64.data(), 174848, quiet));
-  EXPECT_EQ(nullptr, CreateImageC64(-1, d64.data(), 1000, quiet));
-  for (ImageType none : {-1, 0, 3, 4}) EXPECT_EQ(nullptr, CreateImageAmiga(none, d64.data(), 1000, quiet));
+  for (ImageType none : {-1, 0, 3}) EXPECT_EQ(nullptr, CreateImageAmiga(none, d64.data(), 174848, quiet));
 }
 
 }  // namespace
