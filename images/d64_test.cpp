@@ -19,15 +19,10 @@ struct TS { int track, sector; };
 
 // A drive's layout: the highest track and sector numbers a link may give, the
 // first directory sector, a BAM sector, the image's last sector, and the
-// directory steps before a walk counts as looping.
-struct Format {
-  const char* extension;  // tells cc1541 the drive
-  ImageType type;
-  uint32_t (*sectors)(uint32_t track);
-  int last_track, last_sector;
-  TS dir, bam, last;
-  uint32_t max_entries;
-};
+// directory steps before a walk counts as looping. The extension tells cc1541
+// the drive.
+struct Format { const char* extension; ImageType type; uint32_t (*sectors)(uint32_t track);
+                int last_track, last_sector; TS dir, bam, last; uint32_t max_entries; };
 const Format kD64 = {".d64", c64::kD64, SectorsOnTrack, 40, 21, {18, 1}, {18, 0}, {35, 16}, 144};
 const Format kD71 = {".d71", c64::kD71, [](uint32_t t) { return SectorsOnTrack(t > 35 ? t - 35 : t); }, 70, 21,
                      {18, 1}, {53, 0}, {70, 16}, 144};
@@ -59,8 +54,7 @@ struct Disk {
   void Start(int i, TS s) { entry(i)[3] = static_cast<uint8_t>(s.track), entry(i)[4] = static_cast<uint8_t>(s.sector); }
   void Link(TS from, TS to) { at(from)[0] = static_cast<uint8_t>(to.track), at(from)[1] = static_cast<uint8_t>(to.sector); }
   // Bytes 2..255 of each sector, as a chain that passes through them gathers.
-  Bytes Data(const std::vector<TS>& path) {
-    Bytes data;
+  Bytes Data(std::vector<TS> path, Bytes data = {}) {
     for (TS s : path) data.insert(data.end(), at(s) + 2, at(s) + 256);
     return data;
   }
@@ -144,9 +138,6 @@ const struct Case {
        Files files;
        for (uint32_t i = 0; i < d.f.max_entries / 8 * 3 + 1; ++i) files.push_back(kFiles[i % 3]);
        return d.Link(d.f.dir, d.f.dir), files; }, IMGERR_DIR_CORRUPT, "Directory is corrupt, aborting.\n"},
-    {"too short for the directory", nullptr, [](Disk& d) {
-       return d.image.resize(static_cast<size_t>(d.entry(0) - d.image.data()) + 255), Files{}; },
-     IMGERR_NO_FILES | IMGERR_PAST_END, ""},
     // The G64 conversion fills a sector it cannot find with 0x4B 0x01...: the
     // next entry is measured before the link to track 75 fails.
     {"a first sector that begins 0x4B 0x01", &kD64, [](Disk& d) {

@@ -45,26 +45,25 @@ Bytes Expected(Bytes d64, const std::function<int(uint32_t)>& status) {
   return d64;
 }
 
+bool OnTrack(uint32_t track, uint32_t i) { return i >= SectorIndex(track, 0) && i < SectorIndex(track + 1, 0); }
+
 // Tracks beyond 35 play no part; the table is followed when it holds whole
 // records, the fixed positions are read otherwise, where reversed records lie
 // in their own place only for track 18. A sector placed across the end of a
 // track decodes whole: its sync (3), its header (8) or its data (200).
 TEST(G64, Conversions) {
   const Bytes d64 = SeededBytes(kD64Size, 1), plain = BuildG64(d64);
-  const auto onTrack = [](uint32_t track) {
-    return [track](uint32_t i) { return i >= SectorIndex(track, 0) && i < SectorIndex(track + 1, 0); };
-  };
   Bytes unsigned_ = BuildG64(d64, {.reversed = true}), longRecord = unsigned_;
   unsigned_[0] = 'X';
   longRecord[684 + 34 * 7930] = 0xFC;  // track 1's record: 7932 track bytes
   const Bytes cut = Head(plain, 684 + 19 * 7930 + 2 + 3 * 362 + 100);  // inside 20/3
   const struct { const char* what; Bytes g64; uint32_t capacity; Bytes out; } cases[] = {
       {"faults", BuildG64(d64, {.faults = {{G64Fault::kMissing, 1, 0}, {G64Fault::kBadChecksum, 17, 20},
-                                           {G64Fault::kWrongTrack, 35, 0, 36}}}), kWithTable,
+                                           {G64Fault::kWrongTrack, 35, 0}}}), kWithTable,
        Expected(d64, [](uint32_t i) { return i == 0 || i == SectorIndex(35, 0) ? 0 : i == SectorIndex(17, 20) ? 5 : 1; })},
-      {"no signature", unsigned_, kWithTable, Expected(d64, onTrack(18))},
+      {"no signature", unsigned_, kWithTable, Expected(d64, [](uint32_t i) { return OnTrack(18, i); })},
       {"a record past the file's end", longRecord, kWithTable,
-       Expected(d64, [&](uint32_t i) { return !onTrack(1)(i); })},
+       Expected(d64, [](uint32_t i) { return !OnTrack(1, i); })},
       {"cut short", cut, kWithTable, Expected(d64, [](uint32_t i) { return i < SectorIndex(20, 3); })},
       {"no room for the table", cut, kWithTable - 1, {}},
       {"room for the D64", plain, kD64Size, d64},

@@ -10,12 +10,11 @@
 // The sectors before sector `sector` of `track` on a 1541 disk.
 uint32_t SectorIndex(uint32_t track, uint32_t sector);
 
+// A sector left out, one whose data checksum is wrong, or one whose header
+// names the following track.
 struct G64Fault {
-  enum Kind { kMissing, kBadChecksum, kWrongTrack };
-  Kind kind;
-  uint32_t track;
-  uint32_t sector;
-  uint8_t value = 0;  // kWrongTrack: the track byte written into the header
+  enum Kind { kMissing, kBadChecksum, kWrongTrack } kind;
+  uint32_t track, sector;
 };
 
 struct G64Layout {

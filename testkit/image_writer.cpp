@@ -47,8 +47,7 @@ Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries,
       out.insert(out.end(), 32, 0);
       continue;
     }
-    out.push_back(1);     // a normal tape file
-    out.push_back(0x82);  // PRG
+    PutLe(out, 0x8201, 2);  // a normal tape file, PRG
     PutLe(out, e.load, 2);
     PutLe(out, e.end, 2);
     PutLe(out, 0, 2);
