@@ -82,35 +82,13 @@ void Expect(Disk& d, const Files& files, uint32_t flags, const std::string& err,
   EXPECT_EQ(err, log.Text(Stream::kErr)) << what;
 }
 
-// A full 1541 directory; a 40-track 1541 disk whose files lie on tracks 36 to
-// 40; a D71 whose first file runs on to side two; a D81 holding more files
-// than a 1541 directory can.
-TEST(CImageD64, ImagesFromCc1541ListTheFilesWrittenInOrder) {
-  if (!kPosixShell) GTEST_SKIP() << "cc1541 runs in a POSIX shell";
-  Files full = {SeededBytes(2, 1), SeededBytes(254, 2), SeededBytes(255, 3), SeededBytes(508, 4),
-                SeededBytes(9000, 5), SeededBytes(40000, 6)}, wide = {SeededBytes(500000, 5)};
-  for (uint32_t i = 7; i <= 144; ++i) full.push_back(SeededBytes(i, i));
-  for (uint32_t i = 1; i < 200; ++i) wide.push_back(SeededBytes(2 + i * 13, i));
-  const struct { const Format& format; std::string options; Files files; } disks[] = {
-      {kD64, "", full}, {kD64, "-4 -r 36", {SeededBytes(3000, 7), SeededBytes(300, 8)}},
-      {kD71, "", {SeededBytes(200000, 1), SeededBytes(3000, 2), SeededBytes(254, 3)}}, {kD81, "", wide}};
-  for (const auto& disk : disks) {
-    Disk d(disk.format, disk.files, disk.options);
-    Expect(d, disk.files, 0, "", disk.format.extension + disk.options);
-  }
-}
-
 const std::string kTooBig = "\nErr: File exceeds disk size\n", kToBam = "\nErr: File links to BAM\n";
 const std::string kTruncated = "\nErr: Bad T/S link, file is truncated\n";
 constexpr uint32_t kCut = IMGERR_BAD_LINK | IMGERR_TRUNCATED;
 
-const struct Case {
-  const char* what;
-  const Format* only;  // nullptr: every layout
-  std::function<Files(Disk&)> damage;  // returns the files then listed
-  uint32_t flags;
-  std::string err;
-} kCases[] = {
+// Each damage returns the files then listed; a case with `only` is for that layout alone.
+const struct Case { const char* what; const Format* only; std::function<Files(Disk&)> damage; uint32_t flags;
+                    std::string err; } kCases[] = {
     {"link past the last track", nullptr, [](Disk& d) { return d.Cut({d.f.last_track + 1, 0}); }, kCut, kTruncated},
     {"link behind the last sector", nullptr, [](Disk& d) { return d.Cut({d.f.last.track, d.f.last.sector + 1}); },
      IMGERR_PAST_END | IMGERR_TRUNCATED, kTruncated},
@@ -124,10 +102,6 @@ const struct Case {
     {"the first entry is taken whatever its type: DEL, then REL, locked USR", nullptr, [](Disk& d) {
        for (int i : {0, 1, 2}) d.entry(i)[2] = static_cast<uint8_t>("\x00\x84\xC3"[i]);
        return Files{kFiles[0], kFiles[2]}; }, 0, ""},
-    // Byte 1 of a last sector is 0xFF for 254 bytes, 0x02 for one byte, which measures 0.
-    {"last sectors of 254 bytes and of one", nullptr, [](Disk& d) {
-       d.Start(1, d.c[1][2]), d.at(d.c[1][2])[1] = 0xFF, d.Start(2, d.c[2][1]), d.at(d.c[2][1])[1] = 0x02;
-       return Files{kFiles[0], d.Data({d.c[1][2]})}; }, 0, ""},
     {"a chain that loops", nullptr, [](Disk& d) { return d.Link(d.c[1][2], d.c[1][0]), Files{kFiles[0]}; },
      IMGERR_TOO_BIG, kTooBig},
     // When the first entry is unusable, the entry found for it is measured twice.
@@ -147,8 +121,22 @@ const struct Case {
        return Files{d.Data({d.c[0][0], {36, 0}}), kFiles[1], kFiles[2]}; }, 0, ""},
 };
 
-TEST(CImageD64, DamagedImagesFromCc1541) {
+// Whole: a full 1541 directory; a 40-track 1541 disk whose files lie on
+// tracks 36 to 40; a D71 whose first file runs on to side two; a D81 holding
+// more files than a 1541 directory can. Then the damage above, on each layout.
+TEST(CImageD64, ImagesFromCc1541) {
   if (!kPosixShell) GTEST_SKIP() << "cc1541 runs in a POSIX shell";
+  Files full = {SeededBytes(2, 1), SeededBytes(254, 2), SeededBytes(255, 3), SeededBytes(508, 4),
+                SeededBytes(9000, 5), SeededBytes(40000, 6)}, wide = {SeededBytes(500000, 5)};
+  for (uint32_t i = 7; i <= 144; ++i) full.push_back(SeededBytes(i, i));
+  for (uint32_t i = 1; i < 200; ++i) wide.push_back(SeededBytes(2 + i * 13, i));
+  const struct { const Format& format; std::string options; Files files; } disks[] = {
+      {kD64, "", full}, {kD64, "-4 -r 36", {SeededBytes(3000, 7), SeededBytes(300, 8)}},
+      {kD71, "", {SeededBytes(200000, 1), SeededBytes(3000, 2), SeededBytes(254, 3)}}, {kD81, "", wide}};
+  for (const auto& disk : disks) {
+    Disk d(disk.format, disk.files, disk.options);
+    Expect(d, disk.files, 0, "", disk.format.extension + disk.options);
+  }
   for (const Format* format : {&kD64, &kD71, &kD81}) {
     const Disk whole(*format, kFiles);
     for (const Case& c : kCases) {

@@ -6,14 +6,12 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 
 #include "images/factory.h"
 #include "testkit/disk_writer.h"
 #include "testkit/random.h"
 #include "tests/fixtures/listing.h"
 #include "tests/fixtures/process.h"
-#include "util/little_endian.h"
 
 namespace {
 
@@ -24,10 +22,9 @@ constexpr uint32_t kWithTable = 175531;
 // into a block of exactly its size, so that the address sanitizer sees a read
 // past its end.
 Bytes Convert(const Bytes& g64, uint32_t capacity = kWithTable) {
-  auto exact = std::make_unique<uint8_t[]>(g64.size());
-  std::copy(g64.begin(), g64.end(), exact.get());
+  const Bytes exact(g64.begin(), g64.end());
   Bytes out(capacity);
-  out.resize(ConvertG64ToD64(exact.get(), static_cast<uint32_t>(g64.size()), out.data(), capacity));
+  out.resize(ConvertG64ToD64(exact.data(), static_cast<uint32_t>(exact.size()), out.data(), capacity));
   return out;
 }
 
@@ -86,12 +83,7 @@ TEST(G64, ImagesFromCc1541) {
   WriteFile(dir / "small.prg", SeededBytes(700, 1));
   ASSERT_EQ(0, Shell("cd " + dir.path() + " && cc1541 -q -n GAME -w big.prg -w small.prg -g game.g64 game.d64 >/dev/null"));
   const Bytes d64 = ReadFile(dir / "game.d64"), g64 = ReadFile(dir / "game.g64");
-  Bytes turned = g64;  // each track's bytes turned to begin inside its first sector's data block
-  for (uint32_t t = 1; t <= 35; ++t) {
-    auto at = turned.begin() + ReadLe32(&g64[12 + 8 * (t - 1)]) + 2;
-    std::rotate(at, at + 120, at + ReadLe16(&*at - 2));
-  }
-  EXPECT_TRUE(d64 == Convert(turned, static_cast<uint32_t>(turned.size())));
+  EXPECT_TRUE(d64 == Convert(g64, static_cast<uint32_t>(g64.size())));
   // Without its first file's first sector, the D64 laid over the front of
   // the buffer ends its listing at the first file.
   const uint8_t* entry = &d64[SectorIndex(18, 1) * 256 + 2];

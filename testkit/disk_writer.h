@@ -17,14 +17,15 @@ struct G64Fault {
   uint32_t track, sector;
 };
 
+// `tracks` records are written; those beyond 35 hold no sectors. Each track's
+// bytes start `rotate` bytes into the encoded stream, so that the first
+// sectors' bytes lie across the track's end. Records can be stored last track
+// first (`reversed`; the table says so), and the table entries can point past
+// the end of the file (`brokenTable`).
 struct G64Layout {
-  uint32_t tracks = 35;  // records written; those beyond 35 hold no sectors
+  uint32_t tracks = 35, rotate = 0;
   std::vector<G64Fault> faults = {};
-  // Each track's bytes start this far into the encoded stream, so that the
-  // first sectors' bytes lie across the track's end.
-  uint32_t rotate = 0;
-  bool reversed = false;    // records stored last track first; the table says so
-  bool brokenTable = false;  // table entries point past the end of the file
+  bool reversed = false, brokenTable = false;
 };
 
 // A G64 with a 684-byte header area and 7930-byte records (length word 7928).

@@ -17,9 +17,10 @@ Bytes BuildP00(const std::string& name, const Bytes& file);
 // A version 1 TAP image of `pulses`.
 Bytes BuildTap(const Bytes& pulses);
 
+// An entry of a T64 directory; a data offset of 0 marks a free slot.
 struct T64Entry {
   uint16_t load;
-  uint32_t offset;  // 0: a free slot
+  uint32_t offset;
   std::string name;
   uint16_t end = 0;
 };

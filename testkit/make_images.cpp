@@ -10,8 +10,8 @@
 //   cut D64 TRACK           the disk's first file links from its first sector
 //                           to sector 0 of TRACK
 // In TEXT, NAME and TITLE, \0 stands for a zero byte.
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -37,10 +37,8 @@ bool Save(std::ostream& out, const Bytes& bytes) {
 
 // A whole decimal number.
 bool Number(const std::string& text, uint32_t* value) {
-  char* end = nullptr;
-  const unsigned long number = strtoul(text.c_str(), &end, 10);
-  *value = static_cast<uint32_t>(number);
-  return !text.empty() && *end == '\0' && number <= UINT32_MAX;
+  const char* end = text.data() + text.size();
+  return std::from_chars(text.data(), end, *value) == std::from_chars_result{end, std::errc()};
 }
 
 bool Cut(const std::string& path, uint8_t track) {
@@ -49,8 +47,7 @@ bool Cut(const std::string& path, uint8_t track) {
   if (!Load(path, &d64) || d64.size() < entry + 3) return false;
   const uint32_t first = SectorIndex(d64[entry + 1], d64[entry + 2]) * 256;
   if (d64.size() < first + 2) return false;
-  d64[first] = track;
-  d64[first + 1] = 0;
+  d64[first] = track, d64[first + 1] = 0;
   std::ofstream out(path, std::ios::binary);
   return Save(out, d64);
 }
