@@ -42,7 +42,6 @@ struct Disk {
     EXPECT_EQ(0, Shell(command + " " + (dir / "disk") + f.extension + " >/dev/null"));
     image = ReadFile(dir / "disk" + f.extension);
     for (int i = 0; i < 3; ++i) {
-      c.emplace_back();
       for (TS s{entry(i)[3], entry(i)[4]}; s.track != 0 && c[i].size() < 9; s = {at(s)[0], at(s)[1]}) c[i].push_back(s);
     }
   }
@@ -70,7 +69,7 @@ struct Disk {
 
   const Format& f;
   Bytes image;
-  std::vector<std::vector<TS>> c;
+  std::vector<TS> c[3];
 };
 
 void Expect(Disk& d, const Files& files, uint32_t flags, const std::string& err, const std::string& what) {
@@ -99,9 +98,9 @@ const struct Case { const char* what; const Format* only; std::function<Files(Di
      "\nErr: File links to DIR\n"},
     {"no file begins in the directory or the BAM", nullptr, [](Disk& d) {
        return d.Start(1, d.f.dir), d.Start(2, d.f.bam), Files{kFiles[0]}; }, 0, ""},
-    {"the first entry is taken whatever its type: DEL, then REL, locked USR", nullptr, [](Disk& d) {
-       for (int i : {0, 1, 2}) d.entry(i)[2] = static_cast<uint8_t>("\x00\x84\xC3"[i]);
-       return Files{kFiles[0], kFiles[2]}; }, 0, ""},
+    // The first entry is taken whatever its type: DEL; then REL and a locked USR.
+    {"types", nullptr, [](Disk& d) {
+       return d.entry(0)[2] = 0x00, d.entry(1)[2] = 0x84, d.entry(2)[2] = 0xC3, Files{kFiles[0], kFiles[2]}; }, 0, ""},
     {"a chain that loops", nullptr, [](Disk& d) { return d.Link(d.c[1][2], d.c[1][0]), Files{kFiles[0]}; },
      IMGERR_TOO_BIG, kTooBig},
     // When the first entry is unusable, the entry found for it is measured twice.

@@ -85,15 +85,14 @@ TEST(Factory, ReadersWithoutADirectory) {
       {"ADF that is gzip", CreateImageAmiga, amiga::kAdf, kGzip, {{'A', 'M', 'I', 'G', 'A'}}},
       {"ADZ whose CRC does not match", CreateImageAmiga, amiga::kAdz, Edit(kGzip, 17, 0x8E), {}},
   };
+  NullSink quiet;
   for (const auto& c : cases) {
     Bytes image = c.image;
-    NullSink quiet;
     auto reader = c.factory(c.type, image.data(), static_cast<uint32_t>(image.size()), quiet);
     ASSERT_NE(nullptr, reader) << c.what;
     EXPECT_EQ(c.files, ListFiles(*reader)) << c.what;
     EXPECT_EQ(0u, reader->error_flags) << c.what;
   }
-  NullSink quiet;
   Bytes d64(174848);
   for (ImageType none : {0, 8, 11}) EXPECT_EQ(nullptr, CreateImageC64(none, d64.data(), 174848, quiet));
   for (ImageType none : {-1, 0, 3}) EXPECT_EQ(nullptr, CreateImageAmiga(none, d64.data(), 174848, quiet));

@@ -15,8 +15,7 @@
 
 namespace {
 
-constexpr uint32_t kD64Size = 174848;
-constexpr uint32_t kWithTable = 175531;
+constexpr uint32_t kD64Size = 174848, kWithTable = 175531;  // without and with the error table
 
 // The converted image, or none when the conversion failed. The G64 is copied
 // into a block of exactly its size, so that the address sanitizer sees a read
@@ -59,8 +58,7 @@ TEST(G64, Conversions) {
                                            {G64Fault::kWrongTrack, 35, 0}}}), kWithTable,
        Expected(d64, [](uint32_t i) { return i == 0 || i == SectorIndex(35, 0) ? 0 : i == SectorIndex(17, 20) ? 5 : 1; })},
       {"no signature", unsigned_, kWithTable, Expected(d64, [](uint32_t i) { return OnTrack(18, i); })},
-      {"a record past the file's end", longRecord, kWithTable,
-       Expected(d64, [](uint32_t i) { return !OnTrack(1, i); })},
+      {"a record past the file's end", longRecord, kWithTable, Expected(d64, [](uint32_t i) { return !OnTrack(1, i); })},
       {"cut short", cut, kWithTable, Expected(d64, [](uint32_t i) { return i < SectorIndex(20, 3); })},
       {"no room for the table", cut, kWithTable - 1, {}},
       {"room for the D64", plain, kD64Size, d64},

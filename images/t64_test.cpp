@@ -40,9 +40,8 @@ TEST(CImageT64, DirectoryShapes) {
        "Err: file ONE             \x01\x82\x01\x08 exceeds tape\n"},
   };
   for (const auto& c : cases) {
-    Bytes image = SeededBytes(4000, 0x64);
-    const Bytes directory = BuildT64Directory(c.count, c.entries);
-    std::copy(directory.begin(), directory.end(), image.begin());
+    Bytes image = BuildT64Directory(c.count, c.entries), rest = SeededBytes(4000 - image.size(), 0x64);
+    image.insert(image.end(), rest.begin(), rest.end());
     Bytes written = image;
     std::vector<Bytes> expected;
     for (auto [entry, to] : c.files) {

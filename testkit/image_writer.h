@@ -27,8 +27,7 @@ struct T64Entry {
 
 // A T64 header with `count` in its directory-size field, then
 // max(count, entries) slots: `entries` first, free slots after them.
-Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries,
-                        const std::string& title = "");
+Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries, const std::string& title = "");
 
 struct Program {
   std::string name;
