@@ -53,7 +53,8 @@ struct Disk {
   void Start(int i, TS s) { entry(i)[3] = static_cast<uint8_t>(s.track), entry(i)[4] = static_cast<uint8_t>(s.sector); }
   void Link(TS from, TS to) { at(from)[0] = static_cast<uint8_t>(to.track), at(from)[1] = static_cast<uint8_t>(to.sector); }
   // Bytes 2..255 of each sector, as a chain that passes through them gathers.
-  Bytes Data(std::vector<TS> path, Bytes data = {}) {
+  Bytes Data(const std::vector<TS>& path) {
+    Bytes data;
     for (TS s : path) data.insert(data.end(), at(s) + 2, at(s) + 256);
     return data;
   }
@@ -98,8 +99,8 @@ const struct Case { const char* what; const Format* only; std::function<Files(Di
      "\nErr: File links to DIR\n"},
     {"no file begins in the directory or the BAM", nullptr, [](Disk& d) {
        return d.Start(1, d.f.dir), d.Start(2, d.f.bam), Files{kFiles[0]}; }, 0, ""},
-    // The first entry is taken whatever its type: DEL; then REL and a locked USR.
-    {"types", nullptr, [](Disk& d) {
+    // The first entry is taken whatever its type; a later one only as SEQ, PRG or USR.
+    {"types: DEL first, then REL and locked USR", nullptr, [](Disk& d) {
        return d.entry(0)[2] = 0x00, d.entry(1)[2] = 0x84, d.entry(2)[2] = 0xC3, Files{kFiles[0], kFiles[2]}; }, 0, ""},
     {"a chain that loops", nullptr, [](Disk& d) { return d.Link(d.c[1][2], d.c[1][0]), Files{kFiles[0]}; },
      IMGERR_TOO_BIG, kTooBig},
@@ -115,9 +116,6 @@ const struct Case { const char* what; const Format* only; std::function<Files(Di
     // next entry is measured before the link to track 75 fails.
     {"a first sector that begins 0x4B 0x01", &kD64, [](Disk& d) {
        return d.Link(d.c[1][0], {0x4B, 0x01}), d.Link(d.c[2][0], d.f.bam), Files{kFiles[0]}; }, kCut, kToBam + kTruncated},
-    {"track 36 in the error table", &kD64, [](Disk& d) {
-       d.image.resize(175531, 7), d.Link({36, 0}, {0, 0xFF}), d.Link(d.c[0][0], {36, 0});
-       return Files{d.Data({d.c[0][0], {36, 0}}), kFiles[1], kFiles[2]}; }, 0, ""},
 };
 
 // Whole: a full 1541 directory; a 40-track 1541 disk whose files lie on

@@ -30,10 +30,10 @@ TEST(Factory, IdentifyByContent) {
   const struct { std::string start; uint32_t size; Links links; ImageType type; } cases[] = {
       {"\x01\x08" "C64 CARTRIDGE", 100, kBam, 3}, {"C64 CARTRIDGE   ", 100, kNone, 5}, {"C64 CARTRIDGE", 12, kNone, 2},
       {std::string("C64File\0NAME", 12), 100, kNone, 4}, {"C64File", 6, kNone, 2}, {"C64-TAPE-RAW\x01", 100, kNone, 7},
-      {"C64 CARTRIDG", 100, kNone, 2}, {"C64", 3, kNone, 2}, {"C6", 2, kNone, 0}, {"", 0, kNone, 0},
-      {"", 174848, kBam, 1}, {"", 91802, kBam, 1}, {"", 91801, kBam, 0}, {"", 174848, kNone, 0}, {"", 349696, kBam, 9},
-      {"", 351062, kBam, 9}, {"", 349695, kBam, 1}, {"", 351063, kBam, 1}, {"", 819200, kHeader, 10},
-      {"", 822400, kHeader, 10}, {"", 819201, kHeader, 0}, {"", 819200, kBoth, 1}, {"", 819200, kNone, 0},
+      {"C64 CARTRIDG", 100, kNone, 2}, {"C64", 3, kNone, 2}, {"C6", 2, kNone, 0}, {"", 174848, kBam, 1},
+      {"", 91802, kBam, 1}, {"", 91801, kBam, 0}, {"", 174848, kNone, 0}, {"", 349696, kBam, 9}, {"", 351062, kBam, 9},
+      {"", 349695, kBam, 1}, {"", 351063, kBam, 1}, {"", 819200, kHeader, 10}, {"", 822400, kHeader, 10},
+      {"", 819201, kHeader, 0}, {"", 819200, kBoth, 1}, {"", 819200, kNone, 0},
   };
   for (const auto& c : cases) {
     Bytes image(822400);
@@ -48,12 +48,8 @@ TEST(Factory, IdentifyByContent) {
 const Bytes kGzip = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0x02, 0x03, 0x73, 0xF4, 0xF5,
                      0x74, 0x77, 0x04, 0x00, 0x8F, 0x18, 0x67, 0x0B, 0x05, 0, 0, 0};
 
-// `image` with byte `at` set to `value`; with no value, cut to `at` bytes.
-Bytes Edit(Bytes image, size_t at, int value = -1) {
-  if (value < 0) image.resize(at);
-  else image[at] = static_cast<uint8_t>(value);
-  return image;
-}
+Bytes Set(Bytes image, size_t at, uint8_t value) { return image[at] = value, image; }
+Bytes Cut(Bytes image, size_t size) { return image.resize(size), image; }
 
 // A PRG or TAP is one file, itself; a P00 what follows its 26-byte header; a
 // CRT yields a CHIP packet only when it lies wholly inside the image and is
@@ -62,28 +58,26 @@ Bytes Edit(Bytes image, size_t at, int value = -1) {
 TEST(Factory, ReadersWithoutADirectory) {
   const Bytes a = SeededBytes(0x2000, 1), b = SeededBytes(0x2000, 2);
   const Bytes prg = {0x01, 0x08, 0x60}, two = BuildCrt({a, b}), one = BuildCrt({a});
-  const Bytes adf = Edit(Edit(Edit(a, 0, 0x1F), 1, 0x8B), 2, 0x09);
+  const Bytes adf = Set(Set(Set(a, 0, 0x1F), 1, 0x8B), 2, 0x09);
   const struct { const char* what; ImageFactory factory; ImageType type; Bytes image; std::vector<Bytes> files; } cases[] = {
       {"PRG", CreateImageC64, c64::kPrg, prg, {prg}},
       {"TAP", CreateImageC64, c64::kTap, a, {a}},
       {"P00", CreateImageC64, c64::kP00, BuildP00("NAME", prg), {prg}},
-      {"P00 of its header alone", CreateImageC64, c64::kP00, Edit(BuildP00("NAME", prg), 26), {}},
+      {"P00 of its header alone", CreateImageC64, c64::kP00, Cut(BuildP00("NAME", prg), 26), {}},
       {"CRT back to back", CreateImageC64, c64::kCrt, two, {a, b}},
-      {"trailing padding costs the last packet", CreateImageC64, c64::kCrt, Edit(two, two.size() + 16), {a}},
-      {"first signature not tested", CreateImageC64, c64::kCrt, Edit(two, 64, 'X'), {a, b}},
-      {"upper nibble of the low byte dropped", CreateImageC64, c64::kCrt, Edit(one, 64 + 15, 0x10), {a}},
-      {"negative size", CreateImageC64, c64::kCrt, Edit(Edit(one, 64 + 15, 0x10), 64 + 14, 0x80), {}},
-      {"last ROM cut", CreateImageC64, c64::kCrt, Edit(two, two.size() - 1), {a}},
-      {"last header cut", CreateImageC64, c64::kCrt, Edit(two, one.size() + 8), {a}},
-      {"first ROM cut", CreateImageC64, c64::kCrt, Edit(one, one.size() - 1), {}},
-      {"64 bytes", CreateImageC64, c64::kCrt, Edit(one, 64), {}},
+      {"trailing padding costs the last packet", CreateImageC64, c64::kCrt, Cut(two, two.size() + 16), {a}},
+      {"first signature not tested", CreateImageC64, c64::kCrt, Set(two, 64, 'X'), {a, b}},
+      {"upper nibble of the low byte dropped", CreateImageC64, c64::kCrt, Set(one, 64 + 15, 0x10), {a}},
+      {"negative size", CreateImageC64, c64::kCrt, Set(Set(one, 64 + 15, 0x10), 64 + 14, 0x80), {}},
+      {"last ROM cut", CreateImageC64, c64::kCrt, Cut(two, two.size() - 1), {a}},
+      {"last header cut", CreateImageC64, c64::kCrt, Cut(two, one.size() + 8), {a}},
+      {"first ROM cut", CreateImageC64, c64::kCrt, Cut(one, one.size() - 1), {}},
       {"ADF", CreateImageAmiga, amiga::kAdf, adf, {adf}},
       {"ADZ that is no gzip", CreateImageAmiga, amiga::kAdz, adf, {adf}},
-      {"ADF of two bytes", CreateImageAmiga, amiga::kAdf, Edit(Edit(adf, 2, 0x08), 2), {Edit(adf, 2)}},
+      {"ADF of two bytes", CreateImageAmiga, amiga::kAdf, Cut(Set(adf, 2, 0x08), 2), {Cut(adf, 2)}},
       {"empty ADF", CreateImageAmiga, amiga::kAdf, {}, {}},
       {"ADZ", CreateImageAmiga, amiga::kAdz, kGzip, {{'A', 'M', 'I', 'G', 'A'}}},
-      {"ADF that is gzip", CreateImageAmiga, amiga::kAdf, kGzip, {{'A', 'M', 'I', 'G', 'A'}}},
-      {"ADZ whose CRC does not match", CreateImageAmiga, amiga::kAdz, Edit(kGzip, 17, 0x8E), {}},
+      {"ADZ whose CRC does not match", CreateImageAmiga, amiga::kAdz, Set(kGzip, 17, 0x8E), {}},
   };
   NullSink quiet;
   for (const auto& c : cases) {
@@ -94,7 +88,7 @@ TEST(Factory, ReadersWithoutADirectory) {
     EXPECT_EQ(0u, reader->error_flags) << c.what;
   }
   Bytes d64(174848);
-  for (ImageType none : {0, 8, 11}) EXPECT_EQ(nullptr, CreateImageC64(none, d64.data(), 174848, quiet));
+  for (ImageType none : {-1, 0, 8, 11}) EXPECT_EQ(nullptr, CreateImageC64(none, d64.data(), 174848, quiet));
   for (ImageType none : {-1, 0, 3}) EXPECT_EQ(nullptr, CreateImageAmiga(none, d64.data(), 174848, quiet));
 }
 

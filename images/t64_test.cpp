@@ -19,10 +19,9 @@ const std::string kTooBig = "\nErr: Not supposed to be here CImageT64::next_file
 // entry, then the image's bytes from the entry's data offset to `to`; the load
 // address is written into the image in front of them.
 TEST(CImageT64, DirectoryShapes) {
-  using Spans = std::vector<std::pair<size_t, uint32_t>>;  // entry, to
   const std::vector<T64Entry> bad = {{0x1111, 2048, "TWO"}, {0x1111, 3000, "X"}, {0x2222, 2500, "Y"}};
-  const struct { const char* what; uint16_t count; std::vector<T64Entry> entries; Spans files; uint32_t flags;
-                 std::string err; } cases[] = {
+  const struct { const char* what; uint16_t count; std::vector<T64Entry> entries;
+                 std::vector<std::pair<size_t, uint32_t>> files; uint32_t flags; std::string err; } cases[] = {
       {"three files", 30, kThree, {{0, 2048}, {1, 3072}, {2, 4000}}, 0, ""},
       {"free slot in the middle", 30, {kThree[0], {0, 0, ""}, kThree[2]}, {{0, 4000}, {2, 4000}}, 0, ""},
       {"count 1", 1, kThree, {{0, 4000}}, 0, ""},

@@ -2,9 +2,6 @@
 // faults, and where a sector lies in a D64.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "testkit/bytes.h"
 
 // The sectors before sector `sector` of `track` on a 1541 disk.

@@ -2,9 +2,7 @@
 // P00, TAP, T64 and CRT.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "testkit/bytes.h"
 
