@@ -32,29 +32,24 @@ Bytes BuildTap(const Bytes& pulses) {
   return out;
 }
 
-Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries,
-                        const std::string& title) {
+Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries, const std::string& title) {
   Bytes out;
   PutText(out, "C64S tape image file", 32, '\0');
   PutLe(out, 0x0100, 2);
   PutLe(out, count, 2);
-  PutLe(out, static_cast<uint32_t>(std::count_if(entries.begin(), entries.end(),
-                                                 [](auto& e) { return e.offset != 0; })), 2);
+  PutLe(out, static_cast<uint32_t>(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.offset; })), 2);
   PutLe(out, 0, 2);
   PutText(out, title, 24);
   for (const T64Entry& e : entries) {
-    if (e.offset == 0) {
-      out.insert(out.end(), 32, 0);
-      continue;
-    }
-    out.push_back(1);     // a normal tape file
-    out.push_back(0x82);  // PRG
+    const size_t start = out.size();
+    PutLe(out, 0x8201, 2);  // a normal tape file, PRG
     PutLe(out, e.load, 2);
     PutLe(out, e.end, 2);
     PutLe(out, 0, 2);
     PutLe(out, e.offset, 4);
     PutLe(out, 0, 4);
     PutText(out, e.name, 16);
+    if (e.offset == 0) std::fill(out.begin() + static_cast<long>(start), out.end(), 0);  // a free slot
   }
   if (count > entries.size()) out.insert(out.end(), 32 * (count - entries.size()), 0);
   return out;
@@ -83,16 +78,14 @@ Bytes BuildCrt(const std::vector<Bytes>& roms, const std::string& name) {
   PutBe(out, 0x40, 4);    // header length
   PutBe(out, 0x0100, 2);  // version 1.0
   PutBe(out, banked ? 19 : 0, 2);
-  out.push_back(0);  // EXROM
-  out.push_back(banked ? 1 : 0);
+  PutBe(out, banked ? 1 : 0, 2);  // EXROM, GAME
   out.insert(out.end(), 6, 0);
   PutText(out, name, 32, '\0');
   for (size_t bank = 0; bank < roms.size(); ++bank) {
     const Bytes& rom = roms[bank];
     PutText(out, "CHIP", 4);
     PutBe(out, 16 + static_cast<uint32_t>(rom.size()), 4);
-    PutBe(out, 0, 2);  // ROM
-    PutBe(out, static_cast<uint32_t>(bank), 2);
+    PutBe(out, static_cast<uint32_t>(bank), 4);  // ROM, bank
     PutBe(out, 0x8000, 2);
     PutBe(out, static_cast<uint32_t>(rom.size()), 2);
     out.insert(out.end(), rom.begin(), rom.end());

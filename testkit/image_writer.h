@@ -2,9 +2,7 @@
 // P00, TAP, T64 and CRT.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "testkit/bytes.h"
 
@@ -17,17 +15,17 @@ Bytes BuildP00(const std::string& name, const Bytes& file);
 // A version 1 TAP image of `pulses`.
 Bytes BuildTap(const Bytes& pulses);
 
+// An entry of a T64 directory; a data offset of 0 marks a free slot.
 struct T64Entry {
   uint16_t load;
-  uint32_t offset;  // 0: a free slot
+  uint32_t offset;
   std::string name;
   uint16_t end = 0;
 };
 
 // A T64 header with `count` in its directory-size field, then
 // max(count, entries) slots: `entries` first, free slots after them.
-Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries,
-                        const std::string& title = "");
+Bytes BuildT64Directory(uint16_t count, const std::vector<T64Entry>& entries, const std::string& title = "");
 
 struct Program {
   std::string name;

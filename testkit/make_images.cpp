@@ -1,8 +1,17 @@
 // make-images: the sample images of the demo collection and the fuzz seeds,
-// from the writers the tests use (the commands are in Usage). Each writes its
-// image to standard output, except cut, which damages a disk in place.
+// from the writers the tests use. Each command writes its image to standard
+// output, except cut, which damages a disk in place:
+//   text LENGTH TEXT        TEXT repeated to LENGTH bytes
+//   basic TEXT              10 PRINT "TEXT" at $0801
+//   p00 NAME FILE           FILE behind a P00 header naming it
+//   tap FILE                a TAP image of the pulses in FILE
+//   t64 TITLE NAME FILE...  a T64 tape of the programs in FILEs
+//   crt NAME FILE...        a cartridge of one bank per FILE
+//   cut D64 TRACK           the disk's first file links from its first sector
+//                           to sector 0 of TRACK
+// In TEXT, NAME and TITLE, \0 stands for a zero byte.
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -28,10 +37,8 @@ bool Save(std::ostream& out, const Bytes& bytes) {
 
 // A whole decimal number.
 bool Number(const std::string& text, uint32_t* value) {
-  char* end = nullptr;
-  const unsigned long number = strtoul(text.c_str(), &end, 10);
-  *value = static_cast<uint32_t>(number);
-  return !text.empty() && *end == '\0' && number <= UINT32_MAX;
+  const char* end = text.data() + text.size();
+  return std::from_chars(text.data(), end, *value) == std::from_chars_result{end, std::errc()};
 }
 
 bool Cut(const std::string& path, uint8_t track) {
@@ -40,22 +47,14 @@ bool Cut(const std::string& path, uint8_t track) {
   if (!Load(path, &d64) || d64.size() < entry + 3) return false;
   const uint32_t first = SectorIndex(d64[entry + 1], d64[entry + 2]) * 256;
   if (d64.size() < first + 2) return false;
-  d64[first] = track;
-  d64[first + 1] = 0;
+  d64[first] = track, d64[first + 1] = 0;
   std::ofstream out(path, std::ios::binary);
   return Save(out, d64);
 }
 
 int Usage() {
-  fputs("usage: make-images text LENGTH TEXT       TEXT repeated to LENGTH bytes\n"
-        "       make-images basic TEXT             10 PRINT \"TEXT\" at $0801\n"
-        "       make-images p00 NAME FILE          FILE behind a P00 header naming it\n"
-        "       make-images tap FILE               a TAP image of the pulses in FILE\n"
-        "       make-images t64 TITLE NAME FILE... a T64 tape of the programs in FILEs\n"
-        "       make-images crt NAME FILE...       a cartridge of one bank per FILE\n"
-        "       make-images cut D64 TRACK          the disk's first file links from its\n"
-        "                                          first sector to sector 0 of TRACK\n"
-        "In TEXT, NAME and TITLE, \\0 stands for a zero byte.\n", stderr);
+  fputs("usage: make-images text LENGTH TEXT | basic TEXT | p00 NAME FILE | tap FILE\n"
+        "                   | t64 TITLE NAME FILE... | crt NAME FILE... | cut D64 TRACK\n", stderr);
   return 2;
 }
 

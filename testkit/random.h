@@ -17,9 +17,7 @@ class Random {
     return z ^ (z >> 31);
   }
   // Uniform in [low, high].
-  uint32_t Between(uint32_t low, uint32_t high) {
-    return low + static_cast<uint32_t>(Next() % (high - low + 1));
-  }
+  uint32_t Between(uint32_t low, uint32_t high) { return low + static_cast<uint32_t>(Next() % (high - low + 1)); }
   // Uniform in [0, 1).
   double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
 
