@@ -34,7 +34,7 @@ TEST(RelocateFile, ThePlanDecidesAsTheRealMoves) {
   for (const std::string& name : taken) WriteFile(dir / name, std::string("taken"));
 #ifndef _WIN32  // Wine makes no symbolic links
   std::filesystem::create_directory_symlink(dir / "dupes", dir / "linked/ren");
-  std::filesystem::create_symlink("linked/real.d64", dir / "link.d64");  // made through the link
+  std::filesystem::create_symlink("linked/real.d64", dir / "link.d64");  // written through below
 #endif
   using enum MoveOutcome;
   const struct Row {
