@@ -21,16 +21,17 @@ static Bytes Prefix(size_t n) { return Bytes(kData.begin(), kData.begin() + std:
 // and, unless refused or claiming more than 1 MiB, extracting it: ":" and 0
 // extracted, 1 unreachable, 2 unsupported, 3 undecodable; "/n" when the
 // buffer holds only the first n bytes of the entry's data, then zeros ("/n?":
-// then not only zeros). After each step what it reported, a letter a message:
-// C corrupt, U unsupported, F file system; anything else shows whole.
+// then not only zeros). After each step what it reported on standard error,
+// a letter a message: C corrupt, U unsupported, F file system; anything else
+// shows whole, and standard output after it.
 static std::string Walk(const std::string& path, const Bytes* held = nullptr) {
   MessageLog log;
   auto said = [&] {
-    std::string text = log.Text(Stream::kErr) + log.Text(Stream::kOut);
+    std::string text = log.Text(Stream::kErr), out = log.Text(Stream::kOut);
     for (auto [code, why] : {std::pair{"C", kZipCorrupt}, {"U", kZipUnsupported}, {"F", kZipFileSystem}})
       for (std::string m = "Error in zipfile " + path + "\n" + why + "\n"; text.find(m) != text.npos;)
         text.replace(text.find(m), m.size(), code);
-    return log.clear(), text;
+    return log.clear(), text + out;
   };
   std::unique_ptr<uint8_t[]> bytes(held ? new uint8_t[held->size()] : nullptr);
   if (held) std::copy(held->begin(), held->end(), bytes.get());
@@ -87,8 +88,9 @@ TEST(Zip, EveryArchiveFromItsFileAndFromMemory) {
   const std::pair<Bytes, std::string> cases[] = {
       {{}, "C"}, {SeededBytes(5000, 1), "C"}, {BuildZip({}), "U"}, {BuildZip(one, {.this_disk = 1}), "U"},
       {BuildZip(one, {.entries_on_disk = 2}), "U"},
-      // A record at the very start; a signature with 21 bytes after it, and
-      // one with 22 bytes after it, which is taken as the record nearest the end.
+      // A record at the very start of a file of 9,000 bytes; a signature 21
+      // bytes before the end, too near it for a record, and one 22 bytes
+      // before it, taken as the record nearest the end (of a split archive).
       {BuildZip({}, {.comment = std::string(8978, 'c')}), "U"},
       {BuildZip(one, {.comment = "PK\5\6"s + std::string(17, '\0')}), "a.prg:0 "},
       {BuildZip(one, {.comment = "PK\5\6\1"s + std::string(17, '\0')}), "U"},
@@ -109,7 +111,9 @@ TEST(Zip, EveryArchiveFromItsFileAndFromMemory) {
       {BuildZip({d, At(s, 40, 3000, 3000), s}), "d:0 s!C s:0 "},
       {BuildZip({run_on, s}), "d:0 s!C "}, {BuildZip({At(s, {}, 3000, 2999)}), "s!C "},
       {BuildZip({At(s, 3031, 3000, 3000), At(s, 0, 3000, 3000)}), "s:0/0 s:0/0 "},
-      {BuildZip({s, to_end}), "s:0 d:3C "}, {BuildZip({s, past_end}), "s:0 d!C "},  // data one byte further
+      // A span to the very end of the file (the data, after the name, runs
+      // one byte further), and one byte beyond it.
+      {BuildZip({s, to_end}), "s:0 d:3C "}, {BuildZip({s, past_end}), "s:0 d!C "},
       {BuildZip({At(d, {}, 100, 100 * 1032 + 1032), At(d, {}, 100, 100 * 1032 + 1033)}), "d:3/0C d!C "},
       {BuildZip({quarter, quarter, quarter, quarter, At(s, {}, 1, 1)}), "d d d d s!C "},
   };

@@ -46,8 +46,7 @@ TEST(FindRecordIndex, ExactlyOrNear) {
     Crcs query = image;
     EXPECT_EQ(index ? &db.records[index] : nullptr, FindRecord(db, query)) << dat;
     EXPECT_TRUE(std::is_sorted(query.begin(), query.end())) << "left sorted for the caller";
-    const NearMatch found = FindNearMatch(db, query, quiet);
-    const Crcs result = {found.index, found.shared, found.titleFiles, found.extra};
-    EXPECT_EQ(near.empty() ? Crcs(4) : near, result) << dat;
+    const NearMatch got = FindNearMatch(db, query, quiet);
+    EXPECT_EQ(near.empty() ? Crcs(4) : near, (Crcs{got.index, got.shared, got.titleFiles, got.extra}));
   }
 }
