@@ -50,8 +50,6 @@ SortedListing* Ours(DIR* dir) {
 
 extern "C" DIR* opendir(const char* name) { return Sorted(Real<DIR* (*)(const char*)>("opendir")(name)); }
 
-extern "C" DIR* fdopendir(int fd) { return Sorted(Real<DIR* (*)(int)>("fdopendir")(fd)); }
-
 extern "C" dirent* readdir(DIR* dir) {
   SortedListing* listing = Ours(dir);
   if (listing == nullptr) return Real<dirent* (*)(DIR*)>("readdir")(dir);
