@@ -7,7 +7,7 @@ out=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build" >/dev/null
 cmake --build "$root/build" --target make-images >/dev/null
-images() { "$root/build/testkit/make-images" "$@"; }
+images() { "$root/build/demo/make-images" "$@"; }
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -12,7 +12,7 @@ mkdir -p "$out"/{c64_factory_fuzz,g64_fuzz,amiga_fuzz,zip_fuzz,inflate_fuzz,dat_
 
 bash "$root/demo/make-collection.sh" "$work/demo" >/dev/null  # builds make-images
 demo=$work/demo
-images=$root/build/testkit/make-images
+images=$root/build/demo/make-images
 
 # More images from cc1541: an empty disk, twenty files, a 40-track disk
 # and G64 forms of them.

@@ -71,11 +71,12 @@ struct Collection {
                                    DatLine("..", {Crc(dots)}) + DatLine("Near", {Crc(n1), Crc(n2), 1}) +
                                    DatLine("Lost", {2}) + DatLine("Linked", {Crc(linked)}));
     for (const char* folder : {"sub", "dupes", "ren", "folder.d64"}) MakeFolder(dir / folder);
+    MakeFolder(outside / "games");  // a folder entry in copy.zip, which holds no image
     MakeD64(dir / "sub/first.d64", {a, b});
     for (const char* copy : {"one.d64", "two.d64"}) MakeD64(dir / copy, {a, b});
     WriteFile(dir / "dupes/Game (Grp).d64", std::string("precious"));
     MakeD64(outside / "copy.d64", {b, a});
-    MakeZip(dir / "copy.zip", outside.path(), {"copy.d64"});
+    MakeZip(dir / "copy.zip", outside.path(), {"games", "copy.d64"});
     WriteFile(dir / "tune.prg", tune);
     WriteFile(dir / "taken.prg", taken);
     WriteFile(dir / "ren/Taken.prg", std::string("another file"));
