@@ -3,13 +3,15 @@
 # each, 500 D64, 300 T64, 300 PRG and 100 CRT images, all in FOLDER.
 # The same seed gives the same images (the ZIP files differ only in their
 # time stamps). Needs cc1541 and zip; builds its generator in BUILD (default
-# build-release, as run-bench.sh).
+# build-release, as run-bench.sh). A FOLDER that a run completed is kept.
 # Usage: make-collection.sh SEED FOLDER
 set -euo pipefail
 seed=$1
 out=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build-release}
+[ -f "$out/.complete" ] && exit 0
+echo "Generating the collection for seed $seed in $out"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 work=$(mktemp -d)
@@ -45,3 +47,4 @@ for part in 0 1; do
   workers+=($!)
 done
 for worker in "${workers[@]}"; do wait "$worker"; done
+touch "$out/.complete"

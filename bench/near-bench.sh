@@ -26,12 +26,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF >/dev
 cmake --build "$build" --target dewmop -j2 >/dev/null
 dewmop=$build/dewmop
 
-if [ ! -f "$collection/.complete" ]; then
-  echo "Generating the collection for seed $seed in $collection"
-  rm -rf "$collection"
-  "$root/bench/make-collection.sh" "$seed" "$collection"
-  touch "$collection/.complete"
-fi
+"$root/bench/make-collection.sh" "$seed" "$collection"
 
 # The collection linked into a folder of its own, which gets the DAT file.
 rm -rf "$folder"

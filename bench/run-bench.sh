@@ -36,12 +36,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF >/dev
 cmake --build "$build" --target dewmop -j2 >/dev/null
 dewmop=$build/dewmop
 
-if [ ! -f "$folder/.complete" ]; then
-  echo "Generating the collection for seed $seed in $folder"
-  rm -rf "$folder"
-  "$root/bench/make-collection.sh" "$seed" "$folder"
-  touch "$folder/.complete"
-fi
+"$root/bench/make-collection.sh" "$seed" "$folder"
 cd "$folder"
 
 "$dewmop" -cc -d -j1 2>/dev/null | tail -n +2 > "$cache/one.txt"
