@@ -51,12 +51,12 @@ std::vector<uint8_t> Inflated(const uint8_t* data, uint32_t size) {
   return std::vector<uint8_t>(out, out + z.total_out);
 }
 
-Entry Decode(const uint8_t* spec, const uint8_t* payload, uint32_t size) {
+Entry Decode(const uint8_t* fields, const uint8_t* payload, uint32_t size) {
   Entry e;
-  e.offset = (spec[0] | spec[1] << 8) % (size + 1);
-  const uint32_t compressed = spec[2] | spec[3] << 8 | spec[4] << 16;
+  e.offset = (fields[0] | fields[1] << 8) % (size + 1);
+  const uint32_t compressed = fields[2] | fields[3] << 8 | fields[4] << 16;
   e.compressed = compressed == 0xFFFFFF ? size - e.offset : compressed;
-  const uint32_t declared = spec[5] | spec[6] << 8;
+  const uint32_t declared = fields[5] | fields[6] << 8;
   if (declared >= 0xFFFD) {
     const uint32_t available = std::min(e.compressed, size - e.offset);
     const auto natural = static_cast<uint32_t>(Inflated(payload + e.offset, available).size());

@@ -79,7 +79,7 @@ cp "$work"/{stored,noext,commented}.zip "$out/zip_fuzz/"
 # own size, one less and one more; then cut one byte short, one byte long,
 # and whole.
 le() { local v=$1 n=$2; for ((; n > 0; n--, v >>= 8)); do printf '\\x%02x' $((v & 255)); done; }
-spec() { printf "$(le 0 2)$(le "$1" 3)$(le "$2" 2)"; }
+fields() { printf "$(le 0 2)$(le "$1" 3)$(le "$2" 2)"; }
 LC_ALL=C awk 'BEGIN { srand(1); for (i = 0; i < 50000; i++) printf "%c", int(rand() * 256) }' \
   > "$work/incompressible"
 LC_ALL=C awk 'BEGIN { srand(2); for (i = 0; i < 90000; i++) printf "%c", 65 + int(rand() * rand() * 26) }' \
@@ -90,8 +90,8 @@ for f in "$demo"/*.{d64,prg,t64} "$work"/{incompressible,skewed,sides.d71}; do
   gzip -9 -n -c "$f" | tail -c +11 | head -c -8 > "$work/stream"
   size=$(stat -c %s "$work/stream")
   whole=16777215
-  { spec $whole 65535; spec $whole 65534; spec $whole 65533; cat "$work/stream"; } > "$out/inflate_fuzz/$base"
-  { spec $((size - 1)) 65535; spec $((size + 1)) 65535; spec $whole 65535; cat "$work/stream"; } \
+  { fields $whole 65535; fields $whole 65534; fields $whole 65533; cat "$work/stream"; } > "$out/inflate_fuzz/$base"
+  { fields $((size - 1)) 65535; fields $((size + 1)) 65535; fields $whole 65535; cat "$work/stream"; } \
     > "$out/inflate_fuzz/$base.cut"
 done
 
