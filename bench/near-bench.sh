@@ -23,7 +23,7 @@ collection=$cache/collection-$seed
 folder=$cache/near-$seed
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF >/dev/null
-cmake --build "$build" --target dewmop -j2 >/dev/null
+cmake --build "$build" --target dewmop scale_gen -j2 >/dev/null
 dewmop=$build/dewmop
 
 "$root/bench/make-collection.sh" "$seed" "$collection"
@@ -33,9 +33,8 @@ rm -rf "$folder"
 cp -al "$collection" "$folder"
 cd "$folder"
 "$dewmop" -cc -d 2>/dev/null | tail -n +2 >"$cache/near-dump.txt"
-"${CXX:-c++}" -O2 -std=c++20 -o "$cache/scale_gen" "$root/bench/scale_gen.cpp" -lz
 mkdir -p "$cache/near-random"
-"$cache/scale_gen" "$seed" "$cache/near-random" 0 "$titles" 0
+"$build/bench/scale_gen" "$seed" "$cache/near-random" 0 "$titles" 0
 
 awk -F';' -v OFS=';' -v titles="$titles" '
   function crcs(from, to,   i, s) {

@@ -19,14 +19,13 @@ folder=$cache/collection-$seed
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEWMOP_TESTS=OFF \
   -DDEWMOP_BENCH=ON >/dev/null
-cmake --build "$build" --target dewmop database_bench walk_bench -j2 >/dev/null
+cmake --build "$build" --target dewmop database_bench walk_bench scale_gen -j2 >/dev/null
 
 if [ ! -f "$folder/.complete" ]; then
   echo "Generating 100,000 files and a DAT file of 60,000 titles in $folder"
   rm -rf "$folder"
   mkdir -p "$folder"
-  "${CXX:-c++}" -O2 -std=c++20 -o "$cache/scale_gen" "$root/bench/scale_gen.cpp" -lz
-  "$cache/scale_gen" "$seed" "$folder" 100000 60000 300
+  "$build/bench/scale_gen" "$seed" "$folder" 100000 60000 300
   touch "$folder/.complete"
 fi
 

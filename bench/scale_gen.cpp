@@ -6,7 +6,7 @@
 //   scale_gen SEED FOLDER FILES TITLES IDENTIFIED
 //
 // FILES 0 writes the DAT file alone. Every byte depends on the arguments
-// alone. Needs zlib for CRC-32.
+// alone.
 #include <zlib.h>
 
 #include <algorithm>
@@ -16,29 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "testkit/random.h"
+
 namespace {
 
 constexpr uint32_t kD64Size = 174848;
 constexpr uint32_t kDataPerSector = 254;
-
-// splitmix64: small, fast, and the same on every platform.
-class Random {
- public:
-  explicit Random(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // Uniform in [low, high].
-  uint32_t Between(uint32_t low, uint32_t high) {
-    return low + static_cast<uint32_t>(Next() % (high - low + 1));
-  }
-
- private:
-  uint64_t state_;
-};
 
 uint32_t Crc(const std::vector<uint8_t>& bytes) {
   return static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
